@@ -1,0 +1,15 @@
+// Commands whose windows and functions are not built yet. Each is wired to
+// its menu item and META command already, so filling one in is all it takes.
+#include "core/start.h"
+
+void TTolvekForm::Run1Click(TObject*) {}
+void TTolvekForm::SystemMeter1Click(TObject*) {}
+void TTolvekForm::TimeDate1Click(TObject*) {}
+void TTolvekForm::FindFile1Click(TObject*) {}
+void TTolvekForm::AnalogClock1Click(TObject*) {}
+void TTolvekForm::Version1Click(TObject*) {}
+void TTolvekForm::EndWindows1Click(TObject*) {}
+void TTolvekForm::RestartWindows1Click(TObject*) {}
+void TTolvekForm::RebootComputer1Click(TObject*) {}
+void TTolvekForm::Help1Click(TObject*) {}
+void TTolvekForm::RunEntry(TMenuItem*) {}

@@ -1,0 +1,110 @@
+// Building the configured part of the popup menu from the three entry
+// sections, and attaching META commands to their handlers.
+#include <algorithm>
+
+#include "core/start.h"
+
+namespace {
+// Nesting beyond this is cut: the entry becomes an item without children.
+constexpr std::size_t kMaxNesting = 64;
+
+struct SectionInfo {
+    const char* name;
+    const char* defaultCaption;
+    const char* groupMarker;
+};
+
+constexpr SectionInfo kSections[] = {
+    {"PROGRAMS", "Error", "SuperMenu"},
+    {"SUBPROGRAMS", "SubMenu Error", "LongMenu"},
+    {"LONGPROGRAMS", "LongMenu Error", "LongMenu"},
+};
+
+bool namesMeta(const std::string& progName) {
+    auto pos = UpperCase(progName).find("META");
+    return pos != std::string::npos && pos < 4;
+}
+
+using Handler = void (TTolvekForm::*)(TObject*);
+struct MetaCommand {
+    const char* text;
+    Handler handler;
+};
+const MetaCommand kMetaCommands[] = {
+    {"METACLOSE", &TTolvekForm::CloseTolvek1Click},
+    {"METAFINDFILE", &TTolvekForm::FindFile1Click},
+    {"METARUN", &TTolvekForm::Run1Click},
+    {"METASYSTEMMETER", &TTolvekForm::SystemMeter1Click},
+    {"METATIMEDATE", &TTolvekForm::TimeDate1Click},
+    {"METAEXITWINDOWS", &TTolvekForm::EndWindows1Click},
+    {"METARESTARTWINDOWS", &TTolvekForm::RestartWindows1Click},
+    {"METAREBOOTCOMPUTER", &TTolvekForm::RebootComputer1Click},
+    {"METAANALOGCLOCK", &TTolvekForm::AnalogClock1Click},
+};
+}  // namespace
+
+std::unique_ptr<TMenuItem> TTolvekForm::buildEntry(TIniFile& ini, Section section, std::uint16_t number,
+                                                   TComponent* owner) {
+    const SectionInfo& info = kSections[static_cast<int>(section)];
+    const std::string n = std::to_string(number);
+    std::string name = ini.ReadString(info.name, "Name" + n, info.defaultCaption + n);
+    std::string param = ini.ReadString(info.name, "Param" + n, "");
+    std::string progName = ini.ReadString(info.name, "ProgName" + n, "");
+    std::string shortCut = ini.ReadString(info.name, "ShortCut" + n, "");
+
+    auto item = std::make_unique<TMenuItem>(owner);
+    item->Caption = name;
+    item->Hint = progName + " " + param;
+    if (!shortCut.empty()) item->ShortCut = TextToShortCut(shortCut);
+    const bool group = progName.find(info.groupMarker) != std::string::npos;
+    if (!group) item->OnClick = [this](TObject* s) { RunEntry(static_cast<TMenuItem*>(s)); };
+    if (namesMeta(progName)) AssignMetaCommand(item.get());
+    if (!group) return item;
+
+    // A long entry already on the path, or nesting too deep, would never end:
+    // it stays an item without children.
+    const bool isLong = section == Section::LongPrograms;
+    if (longPath_.size() >= kMaxNesting ||
+        (isLong && std::find(longPath_.begin(), longPath_.end(), number) != longPath_.end()))
+        return item;
+    const auto first = static_cast<std::uint16_t>(StrToInt(param));
+    const auto last = static_cast<std::uint16_t>(StrToInt(shortCut));
+    if (first > last) return item;
+    if (isLong) longPath_.push_back(number);
+    try {
+        if (section == Section::Programs) {
+            // Last to first, each on top: ascending order.
+            for (int k = last; k >= first; --k)
+                item->Insert(0, buildEntry(ini, Section::SubPrograms, static_cast<std::uint16_t>(k), item.get()));
+        } else {
+            // First to last, each on top: descending order.
+            for (int k = first; k <= last; ++k) AddLongMenuEntry(ini, *item, static_cast<std::uint16_t>(k));
+        }
+    } catch (...) {
+        if (isLong) longPath_.pop_back();
+        throw;
+    }
+    if (isLong) longPath_.pop_back();
+    return item;
+}
+
+void TTolvekForm::AddLongMenuEntry(TIniFile& ini, TMenuItem& parent, std::uint16_t number) {
+    parent.Insert(0, buildEntry(ini, Section::LongPrograms, number, &parent));
+}
+
+void TTolvekForm::AssignMetaCommand(TMenuItem* item) {
+    std::string text = UpperCase(item->Hint);
+    if (!text.empty()) text.pop_back();
+    for (const auto& cmd : kMetaCommands) {
+        if (text == cmd.text) {
+            item->OnClick = [this, h = cmd.handler](TObject* s) { (this->*h)(s); };
+            return;
+        }
+    }
+    item->OnClick = [this](TObject* s) { UnknownMetaClick(s); };
+}
+
+void TTolvekForm::UnknownMetaClick(TObject* sender) {
+    auto* item = static_cast<TMenuItem*>(sender);
+    Application->MessageBox("I don't understand \"" + item->Hint + "\"", "Error", MB_OK);
+}

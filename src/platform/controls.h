@@ -1,0 +1,102 @@
+// Controls as plain objects. A control's parent is the form (or control) that
+// declares it; the parent lists its children in creation order, which is
+// also their tab order. The backend's driver mirrors the state on screen.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classes.h"
+
+class IControlDriver;
+class TPopupMenu;
+class TForm;
+
+enum class TControlKind { Form, Button, BitmapButton, Label };
+
+// What changed, so a driver updates only that.
+enum class TControlChange { Bounds, Text, Visible, Enabled, Style, Checked };
+
+class TControl : public TComponent {
+public:
+    TControl(TControl* parent, TControlKind kind);
+    ~TControl() override;
+
+    TControlKind Kind() const { return kind_; }
+    TControl* Parent() const { return parent_; }
+    const std::vector<TControl*>& Controls() const { return children_; }
+    TForm* ParentForm();
+
+    int Left() const { return bounds_.left; }
+    int Top() const { return bounds_.top; }
+    int Width() const { return bounds_.Width(); }
+    int Height() const { return bounds_.Height(); }
+    TRect BoundsRect() const { return bounds_; }
+    void SetBounds(int left, int top, int width, int height);
+    void SetLeft(int left) { SetBounds(left, Top(), Width(), Height()); }
+    void SetTop(int top) { SetBounds(Left(), top, Width(), Height()); }
+
+    // The caption of buttons, labels and forms; the text of edit boxes.
+    const std::string& Caption() const { return text_; }
+    void SetCaption(std::string text);
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    int TabOrder = 0;
+    bool TabStop = true;
+
+    TPopupMenu* PopupMenu = nullptr;
+    TNotifyEvent OnClick;
+    TMouseMoveEvent OnMouseMove;
+
+    // Runs the click action directly; an exception goes to the caller.
+    virtual void Click();
+    void MouseMove(TShiftState shift, int x, int y);
+    void Repaint();
+    void SetFocus();
+    bool Focused() const;
+    // The "&" letter of the caption, upper-cased; 0 when there is none.
+    char AcceleratorKey() const;
+
+    IControlDriver* Driver() const { return driver_.get(); }
+
+protected:
+    // For forms, which bring their own driver.
+    TControl(TControl* parent, TControlKind kind, std::unique_ptr<IControlDriver> driver);
+    void Changed(TControlChange what);
+
+private:
+    TControlKind kind_;
+    TControl* parent_;
+    std::vector<TControl*> children_;
+    TRect bounds_;
+    std::string text_;
+    bool visible_ = true;
+    bool enabled_ = true;
+    std::unique_ptr<IControlDriver> driver_;
+};
+
+class TButton : public TControl {
+public:
+    explicit TButton(TControl* parent) : TControl(parent, TControlKind::Button) {}
+    int ModalResult = mrNone;  // set on the form when clicked
+    bool Default = false;      // Enter presses it
+    bool Cancel = false;       // Esc presses it
+    void Click() override;
+};
+
+// A flat button with a small glyph left of its caption.
+class TSpeedButton : public TControl {
+public:
+    explicit TSpeedButton(TControl* parent) : TControl(parent, TControlKind::BitmapButton) {}
+    bool HasGlyph = true;  // the application's icon, 16 x 16
+};
+
+class TLabel : public TControl {
+public:
+    explicit TLabel(TControl* parent) : TControl(parent, TControlKind::Label) { TabStop = false; }
+    TControl* FocusControl = nullptr;  // its accelerator focuses this control
+};

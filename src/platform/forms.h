@@ -1,0 +1,152 @@
+// Forms and the application object. Every event that the platform delivers
+// runs inside Application->Dispatch, which shows an escaping exception with
+// the default error report, so handler code simply throws.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/controls.h"
+#include "platform/os.h"
+
+class IFormDriver;
+class IApplicationDriver;
+
+enum class TBorderStyle { None, Single, Sizeable, Dialog };
+enum class TFormStyle { Normal, StayOnTop };
+enum class TPosition { Designed, ScreenCenter };
+enum class TCursor { Default, HourGlass };
+
+class TForm : public TControl {
+public:
+    // `className` names the window class ("TTolvekForm", "TRunDlg", ...).
+    TForm(TComponent* owner, std::string className);
+    ~TForm() override;
+
+    const std::string& ClassName() const { return className_; }
+
+    TBorderStyle BorderStyle = TBorderStyle::Sizeable;
+    bool BorderIcons = true;
+    TPosition Position = TPosition::Designed;
+    bool KeyPreview = false;
+    std::string FontName = "System";
+    int FontHeight = 13;
+    bool FontBold = false;
+
+    TFormStyle FormStyle() const { return formStyle_; }
+    void SetFormStyle(TFormStyle style);
+    void SetClientSize(int width, int height) { SetBounds(Left(), Top(), width, height); }
+
+    TNotifyEvent OnCreate, OnShow, OnActivate, OnDeactivate, OnDestroy;
+    TCloseQueryEvent OnCloseQuery;
+    TKeyEvent OnKeyDown;
+
+    // Runs OnCreate; an exception there is reported and creation goes on.
+    void DoCreate();
+    // Runs OnDestroy once; the most derived form calls it from its destructor
+    // while its members still exist.
+    void DoDestroy();
+
+    void Show();
+    void Hide();
+    int ShowModal();
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+    // Asks OnCloseQuery; when allowed, hides the form and, for the main form,
+    // ends the application. A modal form gets mrCancel.
+    void Close();
+    bool CloseQuery();
+    bool Closed() const { return closed_; }
+
+    // Events the backend reports; each runs through the dispatcher.
+    void Activated();
+    void Deactivated();
+    // Key preview, then the menu's shortcuts, accelerators, Enter and Esc.
+    // True when something used the key.
+    bool KeyDown(Word key, TShiftState shift);
+
+    void SetMouseCapture(bool capture);
+    bool MouseCapture() const { return capture_; }
+
+    IFormDriver* FormDriver() const;
+
+private:
+    TControl* findAccelerator(char key);
+    TButton* findButton(bool wantDefault);
+
+    std::string className_;
+    TFormStyle formStyle_ = TFormStyle::Normal;
+    int modalResult_ = mrNone;
+    bool closed_ = false;
+    bool destroyed_ = false;
+    bool capture_ = false;
+};
+
+class TApplication : public TComponent {
+public:
+    TApplication();
+    ~TApplication() override;
+
+    const std::string& Title() const { return title_; }
+    void SetTitle(std::string title);
+    std::string HelpFile;
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
+    // The default error report.
+    void ShowException(const std::exception& e);
+    template <class F>
+    void Dispatch(F&& f) {
+        try {
+            f();
+        } catch (const std::exception& e) {
+            ShowException(e);
+        }
+    }
+
+    // Creates a form that the application owns; the first becomes the main form.
+    template <class T, class... A>
+    T* CreateForm(A&&... args) {
+        auto form = std::make_unique<T>(std::forward<A>(args)...);
+        T* raw = form.get();
+        forms_.push_back(std::move(form));
+        if (!MainForm) MainForm = raw;
+        raw->DoCreate();
+        return raw;
+    }
+    TForm* MainForm = nullptr;
+
+    // Shows the main form and runs the message loop until it has closed.
+    void Run();
+    void ProcessMessages();
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    void SetCursor(TCursor cursor);
+    bool HelpCommand(unsigned command, std::uintptr_t data);
+
+    // The desktop: every monitor's rectangle, the primary first.
+    std::vector<TRect> Monitors();
+    int ScreenWidth();
+    int ScreenHeight();
+    TPoint CursorPos();
+
+    IOperatingSystem& OS() { return *os_; }
+    IApplicationDriver& Driver() { return *driver_; }
+
+private:
+    TApplication* previous_;
+    std::string title_;
+    bool terminated_ = false;
+    std::unique_ptr<IOperatingSystem> os_;
+    std::unique_ptr<IApplicationDriver> driver_;
+    std::vector<std::unique_ptr<TForm>> forms_;
+};
+
+// The one application object, set while it exists.
+extern TApplication* Application;
+
+// Brings a window of `size` that no monitor shows back onto the nearest one:
+// its right edge minus `backX`, its bottom edge minus `backY`, or its left or
+// top edge. A window that any monitor shows even in part keeps its place.
+TPoint KeepOnDesktop(TPoint pos, TPoint size, TPoint back, const std::vector<TRect>& monitors);

@@ -1,0 +1,159 @@
+// The in-memory backend: no windows; state lives in the portable objects and
+// in the rig that tests read and script.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/drivers.h"
+#include "platform/headless/headless.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class AppDriver : public IApplicationDriver {
+public:
+    headless::Rig rig;
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+        int answer;
+        if (!rig.answers.empty()) {
+            answer = rig.answers.front();
+            rig.answers.pop_front();
+        } else {
+            answer = (flags & 0x0F) == MB_OK ? IDOK : IDNO;
+        }
+        rig.messageBoxes.push_back({text, caption, flags, answer});
+        return answer;
+    }
+    void Run() override {}  // tests drive the forms themselves
+    void ProcessMessages() override { ++rig.processMessagesCalls; }
+    void SetCursor(TCursor c) override { rig.cursorShape = c; }
+    std::vector<TRect> Monitors() override { return rig.monitors; }
+    TPoint CursorPos() override { return rig.cursor; }
+};
+
+class ControlDriver : public IControlDriver {
+public:
+    explicit ControlDriver(TControl* c) : control_(c) {}
+    ~ControlDriver() override {
+        if (Application && headless::rig().focused == control_) headless::rig().focused = nullptr;
+    }
+    void Repaint() override { ++headless::rig().repaints; }
+    void SetFocus() override { headless::rig().focused = control_; }
+    bool Focused() const override { return Application && headless::rig().focused == control_; }
+
+private:
+    TControl* control_;
+};
+
+class FormDriver : public IFormDriver {
+public:
+    explicit FormDriver(TForm* f) : form_(f) {}
+    ~FormDriver() override {
+        if (Application && headless::rig().capture == form_) headless::rig().capture = nullptr;
+    }
+    void Repaint() override { ++headless::rig().repaints; }
+    int RunModal() override {
+        auto& rig = headless::rig();
+        rig.modalShown.push_back(form_->ClassName());
+        auto it = rig.modalResponders.find(form_->ClassName());
+        if (it != rig.modalResponders.end()) it->second(*form_);
+        return form_->ModalResult() == mrNone ? mrCancel : form_->ModalResult();
+    }
+    void SetMouseCapture(bool capture) override {
+        auto& rig = headless::rig();
+        if (capture)
+            rig.capture = form_;
+        else if (rig.capture == form_)
+            rig.capture = nullptr;
+    }
+
+private:
+    TForm* form_;
+};
+
+class MenuDriver : public IMenuDriver {
+public:
+    explicit MenuDriver(TPopupMenu* m) : menu_(m) {}
+    TMenuItem* Popup(int x, int y) override {
+        auto& rig = headless::rig();
+        rig.popups.push_back({x, y});
+        return rig.popupResponder ? rig.popupResponder(*menu_) : nullptr;
+    }
+
+private:
+    TPopupMenu* menu_;
+};
+
+class FakeOS : public IOperatingSystem {
+public:
+    bool FileExists(const std::string& path) override {
+        std::error_code ec;
+        return fs::is_regular_file(fs::path(path), ec);
+    }
+    std::string WindowsDirectory() override { return headless::rig().windowsDir; }
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        std::error_code ec;
+        if (!fs::is_regular_file(fs::path(path), ec)) return std::nullopt;
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        if (!in) return std::nullopt;
+        std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+        in.seekg(0);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!in) return std::nullopt;
+        return bytes;
+    }
+    void ReplaceFile(const std::string& path, const std::string& bytes) override {
+        auto& rig = headless::rig();
+        if (rig.failReplace && rig.failReplace(path)) throw EFileIOError("injected write failure: " + path);
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            // Root may write anything; honour the read-only bit as Windows does.
+            if (S_ISDIR(st.st_mode)) throw EFileIOError("a directory is in the way: " + path);
+            if (!(st.st_mode & S_IWUSR)) throw EFileIOError("read-only: " + path);
+        }
+        std::string tmp = path + ".tmp" + std::to_string(::getpid());
+        {
+            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            out.flush();
+            if (!out) {
+                std::remove(tmp.c_str());
+                throw EFileIOError("cannot write " + tmp);
+            }
+        }
+        if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+            std::remove(tmp.c_str());
+            throw EFileIOError("cannot replace " + path);
+        }
+    }
+    std::string GetCurrentDir() override { return fs::current_path().string(); }
+    bool SetCurrentDir(const std::string& dir) override {
+        std::error_code ec;
+        fs::current_path(fs::path(dir), ec);
+        return !ec;
+    }
+    bool ExitWindowsEx(unsigned flags, unsigned reserved) override {
+        headless::rig().exitWindowsCalls.push_back({flags, reserved});
+        return true;
+    }
+    bool WinHelp(const std::string& file, unsigned command, std::uintptr_t data) override {
+        headless::rig().helpCalls.push_back({file, command, data});
+        return true;
+    }
+};
+
+}  // namespace
+
+headless::Rig& headless::rig() { return static_cast<AppDriver&>(Application->Driver()).rig; }
+
+std::unique_ptr<IControlDriver> newControlDriver(TControl* control) { return std::make_unique<ControlDriver>(control); }
+std::unique_ptr<IFormDriver> newFormDriver(TForm* form) { return std::make_unique<FormDriver>(form); }
+std::unique_ptr<IMenuDriver> newMenuDriver(TPopupMenu* menu) { return std::make_unique<MenuDriver>(menu); }
+std::unique_ptr<IApplicationDriver> newApplicationDriver(TApplication*) { return std::make_unique<AppDriver>(); }
+std::unique_ptr<IOperatingSystem> newOperatingSystem() { return std::make_unique<FakeOS>(); }

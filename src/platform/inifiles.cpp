@@ -1,0 +1,46 @@
+#include "platform/inifiles.h"
+
+#include <exception>
+#include <utility>
+
+#include "platform/forms.h"
+
+std::string ResolveProfilePath(IOperatingSystem& os, const std::string& name) {
+    if (name.find_first_of("\\/:") != std::string::npos) return name;
+    std::string dir = os.WindowsDirectory();
+    // The headless backend gives a POSIX directory; keep its separator.
+    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += dir.front() == '/' ? '/' : '\\';
+    return dir + name;
+}
+
+TIniFile::TIniFile(std::string fileName) : TIniFile(Application->OS(), std::move(fileName)) {}
+
+TIniFile::TIniFile(IOperatingSystem& os, std::string fileName)
+    : os_(os), fileName_(std::move(fileName)), path_(ResolveProfilePath(os_, fileName_)) {
+    if (auto bytes = os_.ReadFile(path_)) data_ = TProfileData::Parse(*bytes);
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+    return data_.ReadString(section, key, def);
+}
+
+std::int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
+    return StrToIntDef(ReadString(section, key, ""), def);
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    // The bytes are the cheap way back: copying a parsed file of a quarter of a
+    // million keys on every write would cost more than the write itself.
+    std::string before = data_.Serialize();
+    data_.Write(section, key, value);
+    try {
+        os_.ReplaceFile(path_, data_.Serialize());
+    } catch (const std::exception&) {
+        data_ = TProfileData::Parse(before);
+        throw EIniFileException("Unable to write to " + fileName_);
+    }
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}

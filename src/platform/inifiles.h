@@ -1,0 +1,39 @@
+// The configuration accessor: one opening parses the file once; every write
+// replaces the file atomically, so a failed write leaves it as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/os.h"
+#include "platform/profile.h"
+#include "platform/sysutils.h"
+
+// "Unable to write to %s"
+class EIniFileException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class TIniFile {
+public:
+    // `fileName` as given; a bare name is looked for in the Windows directory.
+    explicit TIniFile(std::string fileName);  // uses the application's OS services
+    TIniFile(IOperatingSystem& os, std::string fileName);
+
+    const std::string& FileName() const { return fileName_; }
+    const std::string& Path() const { return path_; }
+
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+    // Optional blanks, sign, decimal or hex after "$" or "0x"; anything else,
+    // an empty value or a missing key reads as `def`.
+    std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+
+private:
+    IOperatingSystem& os_;
+    std::string fileName_;
+    std::string path_;
+    TProfileData data_;
+};

@@ -1,0 +1,132 @@
+#include "platform/menus.h"
+
+#include <algorithm>
+
+#include "platform/drivers.h"
+#include "platform/forms.h"
+
+namespace {
+// Modifier prefixes, compared without regard to case.
+struct Prefix {
+    std::string_view text;
+    TShortCut bit;
+};
+constexpr Prefix kPrefixes[] = {{"Shift+", scShift}, {"^", scCtrl}, {"Ctrl+", scCtrl}, {"Alt+", scAlt}};
+}  // namespace
+
+std::string KeyName(Word key) {
+    switch (key) {
+        case 8: return "BkSp";
+        case 9: return "Tab";
+        case 13: return "Enter";
+        case 27: return "Esc";
+        case 32: return "Space";
+        case 33: return "PgUp";
+        case 34: return "PgDn";
+        case 35: return "End";
+        case 36: return "Home";
+        case 37: return "Left";
+        case 38: return "Up";
+        case 39: return "Right";
+        case 40: return "Down";
+        case 45: return "Ins";
+        case 46: return "Del";
+        default: break;
+    }
+    if (key >= '0' && key <= '9') return std::string(1, static_cast<char>(key));
+    if (key >= 'A' && key <= 'Z') return std::string(1, static_cast<char>(key));
+    if (key >= 96 && key <= 105) return std::string(1, static_cast<char>('0' + key - 96));
+    if (key >= 112 && key <= 135) {
+        std::string name(1, 'F');  // appended, not concatenated: g++ 12 warns falsely on "F" + ...
+        name += std::to_string(key - 111);
+        return name;
+    }
+    // Punctuation keys of a US layout, the ones a layout names with one character.
+    switch (key) {
+        case 0xBA: return ";";
+        case 0xBB: return "=";
+        case 0xBC: return ",";
+        case 0xBD: return "-";
+        case 0xBE: return ".";
+        case 0xBF: return "/";
+        case 0xC0: return "`";
+        case 0xDB: return "[";
+        case 0xDC: return "\\";
+        case 0xDD: return "]";
+        case 0xDE: return "'";
+        default: return {};
+    }
+}
+
+TShortCut TextToShortCut(std::string_view text) {
+    TShortCut mods = 0;
+    for (bool matched = true; matched;) {
+        matched = false;
+        for (const auto& p : kPrefixes) {
+            if (text.size() >= p.text.size() && SameText(text.substr(0, p.text.size()), p.text)) {
+                mods |= p.bit;
+                text.remove_prefix(p.text.size());
+                matched = true;
+                break;
+            }
+        }
+    }
+    if (text.empty()) return 0;
+    // Lowest key code first, so digits name the main keyboard's keys.
+    for (Word key = 8; key <= 255; ++key) {
+        std::string name = KeyName(key);
+        if (!name.empty() && SameText(name, text)) return static_cast<TShortCut>(key | mods);
+    }
+    return 0;
+}
+
+std::string ShortCutToText(TShortCut shortcut) {
+    std::string name = KeyName(static_cast<Word>(shortcut & 0xFF));
+    if (name.empty()) return {};
+    std::string text;
+    if (shortcut & scShift) text += "Shift+";
+    if (shortcut & scCtrl) text += "Ctrl+";
+    if (shortcut & scAlt) text += "Alt+";
+    return text + name;
+}
+
+TMenuItem* TMenuItem::Add(std::unique_ptr<TMenuItem> item) { return Insert(Count(), std::move(item)); }
+
+TMenuItem* TMenuItem::Insert(int index, std::unique_ptr<TMenuItem> item) {
+    item->parent_ = this;
+    auto pos = items_.begin() + std::clamp(index, 0, Count());
+    return items_.insert(pos, std::move(item))->get();
+}
+
+void TMenuItem::Click() {
+    if (Enabled && OnClick) OnClick(this);
+}
+
+TMenuItem* TMenuItem::FindShortCut(TShortCut shortcut) {
+    // Iterative, so a deep menu cannot exhaust the stack.
+    std::vector<TMenuItem*> pending{this};
+    while (!pending.empty()) {
+        TMenuItem* item = pending.back();
+        pending.pop_back();
+        for (auto it = item->items_.rbegin(); it != item->items_.rend(); ++it) pending.push_back(it->get());
+        if (item != this && item->ShortCut == shortcut && item->Enabled && item->Visible) return item;
+    }
+    return nullptr;
+}
+
+TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), root_(this), driver_(newMenuDriver(this)) {}
+
+TPopupMenu::~TPopupMenu() = default;
+
+void TPopupMenu::Popup(int x, int y) {
+    if (OnPopup) OnPopup(this);
+    if (TMenuItem* chosen = driver_->Popup(x, y)) Application->Dispatch([chosen] { chosen->Click(); });
+}
+
+bool TPopupMenu::IsShortCut(TShortCut shortcut) {
+    if (shortcut == 0) return false;
+    TMenuItem* item = root_.FindShortCut(shortcut);
+    if (!item) return false;
+    item->Click();
+    return true;
+}

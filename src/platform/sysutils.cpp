@@ -1,0 +1,197 @@
+#include "platform/sysutils.h"
+
+#include <cstdint>
+
+namespace {
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+}  // namespace
+
+bool TryStrToInt(std::string_view text, std::int32_t& value) {
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    bool hex = false;
+    if (i < text.size() && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    } else if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    }
+    if (i >= text.size()) return false;
+    std::uint64_t acc = 0;
+    for (; i < text.size(); ++i) {
+        int d = hex ? hexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        if (d < 0) return false;
+        acc = acc * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
+        if (acc > 0xFFFFFFFFull) return false;
+    }
+    if (hex) {
+        auto bits = static_cast<std::uint32_t>(acc);
+        value = static_cast<std::int32_t>(negative ? 0u - bits : bits);
+        return true;
+    }
+    if (negative) {
+        if (acc > 0x80000000ull) return false;
+        value = static_cast<std::int32_t>(-static_cast<std::int64_t>(acc));
+    } else {
+        if (acc > 0x7FFFFFFFull) return false;
+        value = static_cast<std::int32_t>(acc);
+    }
+    return true;
+}
+
+std::int32_t StrToInt(std::string_view text) {
+    std::int32_t v = 0;
+    if (!TryStrToInt(text, v)) throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+    return v;
+}
+
+std::int32_t StrToIntDef(std::string_view text, std::int32_t def) {
+    std::int32_t v = 0;
+    return TryStrToInt(text, v) ? v : def;
+}
+
+std::string UpperCase(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return r;
+}
+
+std::string LowerCase(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return r;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string TrimBlanks(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string TrimRightBlanks(std::string_view s) {
+    std::size_t e = s.size();
+    while (e > 0 && isBlank(s[e - 1])) --e;
+    return std::string(s.substr(0, e));
+}
+
+bool IsValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n;
+        std::uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            n = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + n >= s.size()) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n + 1;
+    }
+    return true;
+}
+
+namespace {
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Windows-1252 0x80-0x9F; undefined positions map to themselves as C1 controls.
+constexpr std::uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+}  // namespace
+
+std::string AnsiToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 4);
+    for (char ch : s) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80)
+            out += ch;
+        else if (c < 0xA0)
+            appendUtf8(out, kCp1252High[c - 0x80]);
+        else
+            appendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string Utf8Prefix(std::string_view s, std::size_t maxChars) {
+    std::size_t i = 0, count = 0;
+    while (i < s.size() && count < maxChars) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+        ++count;
+    }
+    return std::string(s.substr(0, i));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    auto pos = path.find_last_of("\\:/");
+    return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));
+}
+
+std::string ExtractFileName(std::string_view path) {
+    auto pos = path.find_last_of("\\:/");
+    return pos == std::string_view::npos ? std::string(path) : std::string(path.substr(pos + 1));
+}

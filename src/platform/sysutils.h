@@ -1,0 +1,50 @@
+// Small runtime helpers shared by every unit: the error base class, integer
+// conversion with the toolkit's rules, ASCII case handling and UTF-8 helpers.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+using Word = std::uint16_t;
+
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : message_(std::move(message)) {}
+    const std::string& Message() const { return message_; }
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+// "'%s' is not a valid integer value"
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Leading blanks, one sign, decimal or hex after "$", "0x" or "x"; nothing
+// may trail. Values outside 32 bits are an error (hex up to $FFFFFFFF wraps).
+bool TryStrToInt(std::string_view text, std::int32_t& value);
+std::int32_t StrToInt(std::string_view text);  // throws EConvertError
+std::int32_t StrToIntDef(std::string_view text, std::int32_t def);
+
+// ASCII-only case mapping, as the classic runtime's UpperCase/CompareText do.
+std::string UpperCase(std::string_view s);
+std::string LowerCase(std::string_view s);
+bool SameText(std::string_view a, std::string_view b);
+
+std::string TrimBlanks(std::string_view s);  // spaces and tabs
+std::string TrimRightBlanks(std::string_view s);
+
+bool IsValidUtf8(std::string_view s);
+// Bytes in the Windows-1252 code page to UTF-8; the fallback for old files.
+std::string AnsiToUtf8(std::string_view s);
+// Cuts after at most maxChars code points, never inside a sequence.
+std::string Utf8Prefix(std::string_view s, std::size_t maxChars);
+
+// Everything up to and including the last "\" or ":" (or "/").
+std::string ExtractFilePath(std::string_view path);
+std::string ExtractFileName(std::string_view path);
