@@ -2,7 +2,6 @@
 // its menu item and META command already, so filling one in is all it takes.
 #include "core/start.h"
 
-void TTolvekForm::Run1Click(TObject*) {}
 void TTolvekForm::SystemMeter1Click(TObject*) {}
 void TTolvekForm::TimeDate1Click(TObject*) {}
 void TTolvekForm::FindFile1Click(TObject*) {}
@@ -12,4 +11,3 @@ void TTolvekForm::EndWindows1Click(TObject*) {}
 void TTolvekForm::RestartWindows1Click(TObject*) {}
 void TTolvekForm::RebootComputer1Click(TObject*) {}
 void TTolvekForm::Help1Click(TObject*) {}
-void TTolvekForm::RunEntry(TMenuItem*) {}

@@ -30,6 +30,9 @@ TTolvekForm::TTolvekForm(TMenuVariant variant, std::string configFileName, std::
     spdTvk.OnClick = [this](TObject* s) { spdTvkClick(s); };
     spdTvk.OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { spdTvkMouseMove(s, sh, x, y); };
 
+    tvGo.Name = "tvGo";
+    tvGo.StartDir = kDefaultStartDir;
+
     Popit.Name = "Popit";
     Popit.AutoPopup = false;
     Popit.OnPopup = [this](TObject* s) { PopitPopup(s); };
@@ -94,16 +97,7 @@ void TTolvekForm::buildFixedMenu() {
 void TTolvekForm::FormCreate(TObject*) {
     Application->SetTitle("Windows 3.1 Tolvek Button v1.25");
     ClockWindow = nullptr;
-    History.emplace();
-    try {
-        TIniFile ini(configFileName_);
-        for (int i = 1; i <= kHistorySlots; ++i)
-            History->push_back(ini.ReadString("ALLINFO", "Legacy" + std::to_string(i), ""));
-    } catch (...) {
-        History->resize(kHistorySlots);
-        LoadSettings();
-        throw;
-    }
+    loadHistory();
     LoadSettings();
 }
 
@@ -195,6 +189,13 @@ void TTolvekForm::FormDestroy(TObject*) {
         SaveHistory();
         History.reset();
     }
+}
+
+void TTolvekForm::loadHistory() {
+    TIniFile ini(configFileName_);
+    History.emplace();
+    for (int i = 1; i <= kHistorySlots; ++i)
+        History->push_back(ini.ReadString("ALLINFO", "Legacy" + std::to_string(i), ""));
 }
 
 void TTolvekForm::SaveHistory() {

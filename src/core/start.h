@@ -9,11 +9,25 @@
 #include <vector>
 
 #include "core/program.h"
+#include "core/tvlaunch.h"
 #include "platform/forms.h"
 #include "platform/inifiles.h"
 #include "platform/menus.h"
 
 constexpr int kHistorySlots = 10;
+constexpr const char* kDefaultStartDir = "C:\\";
+
+// "Invalid Filename"
+class ETolvekError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A failed change of the current directory.
+class EInOutError : public Exception {
+public:
+    using Exception::Exception;
+};
 constexpr int kButtonWidth = 105;
 constexpr int kButtonHeight = 27;
 
@@ -24,6 +38,7 @@ public:
 
     TSpeedButton spdTvk{this};
     TPopupMenu Popit{this};
+    TTvLauncher tvGo{this};
 
     // Fixed items, owned by Popit; the compact build has only the "&Tolvek"
     // submenu, so the others stay null there.
@@ -78,6 +93,9 @@ public:
     void AddLongMenuEntry(TIniFile& ini, TMenuItem& parent, std::uint16_t number);
     void RunEntry(TMenuItem* item);
     void AssignMetaCommand(TMenuItem* item);
+    void RunTypedCommand(const std::string& program, const std::string& parameters);
+    void ShowWinExecError(Word code);
+    void AddToHistory(const std::string& entry);
     void SaveHistory();
 
 private:
@@ -87,6 +105,8 @@ private:
     TMenuItem* addItem(TMenuItem& parent, const char* name, const char* caption, const char* shortcut,
                        void (TTolvekForm::*handler)(TObject*));
     void correctPosition();
+    void resetLauncher();
+    void loadHistory();
 
     TMenuVariant variant_;
     std::string configFileName_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,10 @@ class IControlDriver;
 class TPopupMenu;
 class TForm;
 
-enum class TControlKind { Form, Button, BitmapButton, Label };
+enum class TControlKind { Form, Button, BitmapButton, Label, ComboBox };
 
 // What changed, so a driver updates only that.
-enum class TControlChange { Bounds, Text, Visible, Enabled, Style, Checked };
+enum class TControlChange { Bounds, Text, Visible, Enabled, Style, Checked, Items };
 
 class TControl : public TComponent {
 public:
@@ -40,6 +41,10 @@ public:
     // The caption of buttons, labels and forms; the text of edit boxes.
     const std::string& Caption() const { return text_; }
     void SetCaption(std::string text);
+    const std::string& Text() const { return text_; }
+    void SetText(std::string text) { SetCaption(std::move(text)); }
+    // The backend reports text the user typed or picked; nothing is echoed back.
+    void TextChangedByUser(std::string text) { text_ = std::move(text); }
 
     bool Visible() const { return visible_; }
     void SetVisible(bool visible);
@@ -47,6 +52,7 @@ public:
     void SetEnabled(bool enabled);
     int TabOrder = 0;
     bool TabStop = true;
+    std::optional<bool> FontBold;  // unset: as its form
 
     TPopupMenu* PopupMenu = nullptr;
     TNotifyEvent OnClick;
@@ -99,4 +105,23 @@ class TLabel : public TControl {
 public:
     explicit TLabel(TControl* parent) : TControl(parent, TControlKind::Label) { TabStop = false; }
     TControl* FocusControl = nullptr;  // its accelerator focuses this control
+};
+
+// An editable drop-down combo box; its text is the control's text.
+class TComboBox : public TControl {
+public:
+    explicit TComboBox(TControl* parent) : TControl(parent, TControlKind::ComboBox) {}
+    const std::vector<std::string>& Items() const { return items_; }
+    void AddItem(std::string item) {
+        items_.push_back(std::move(item));
+        Changed(TControlChange::Items);
+    }
+    void ClearItems() {
+        items_.clear();
+        Changed(TControlChange::Items);
+    }
+    int ItemHeight = 13;
+
+private:
+    std::vector<std::string> items_;
 };

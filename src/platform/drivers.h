@@ -42,6 +42,23 @@ public:
     virtual TMenuItem* Popup(int x, int y) = 0;
 };
 
+class ITimerDriver {
+public:
+    virtual ~ITimerDriver() = default;
+    // Ticks every `intervalMs` from now on; 0 stops the timer.
+    virtual void Set(unsigned intervalMs) = 0;
+};
+
+class TOpenDialog;
+
+class IDialogDriver {
+public:
+    virtual ~IDialogDriver() = default;
+    // The common file dialog; true when the user accepted a file, which is
+    // then in the dialog's FileName.
+    virtual bool Execute(TOpenDialog& dialog) = 0;
+};
+
 class IApplicationDriver {
 public:
     virtual ~IApplicationDriver() = default;
@@ -60,3 +77,6 @@ std::unique_ptr<IControlDriver> newControlDriver(TControl* control);
 std::unique_ptr<IFormDriver> newFormDriver(TForm* form);
 std::unique_ptr<IMenuDriver> newMenuDriver(TPopupMenu* menu);
 std::unique_ptr<IApplicationDriver> newApplicationDriver(TApplication* app);
+class TTimer;
+std::unique_ptr<ITimerDriver> newTimerDriver(TTimer* timer);
+std::unique_ptr<IDialogDriver> newDialogDriver(TOpenDialog* dialog);

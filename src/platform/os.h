@@ -33,6 +33,24 @@ public:
     virtual std::string GetCurrentDir() = 0;
     virtual bool SetCurrentDir(const std::string& dir) = 0;
 
+    // Starting programs. ShellExecute asks the shell not to show dialogs of
+    // its own and to hand back the started process; `instApp` is above 32 on
+    // success and an error code otherwise. A process handle is released with
+    // CloseProcess exactly once.
+    struct ShellResult {
+        bool ok = false;
+        int instApp = 0;
+        std::uintptr_t process = 0;
+    };
+    virtual ShellResult ShellExecute(const std::string& file, const std::string& parameters,
+                                     const std::string& directory, int showCmd) = 0;
+    // False when the query fails (for example without a process).
+    virtual bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) = 0;
+    virtual void CloseProcess(std::uintptr_t process) = 0;
+    virtual unsigned WinExec(const std::string& commandLine, int showCmd) = 0;
+    // A string resource of the executable; empty when there is none.
+    virtual std::string LoadString(unsigned id) = 0;
+
     // Session and help.
     virtual bool ExitWindowsEx(unsigned flags, unsigned reserved) = 0;
     virtual bool WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) = 0;
@@ -44,6 +62,10 @@ std::unique_ptr<IOperatingSystem> newOperatingSystem();
 // A bare name (no directory part) lives in the Windows directory.
 std::string ResolveProfilePath(IOperatingSystem& os, const std::string& name);
 
+constexpr unsigned STILL_ACTIVE = 259;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr unsigned EWX_LOGOFF = 0;
 constexpr unsigned EWX_SHUTDOWN = 1;
 constexpr unsigned EWX_REBOOT = 2;

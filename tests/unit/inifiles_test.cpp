@@ -40,6 +40,11 @@ public:
     }
     std::string GetCurrentDir() override { return fs::current_path().string(); }
     bool SetCurrentDir(const std::string&) override { return false; }
+    ShellResult ShellExecute(const std::string&, const std::string&, const std::string&, int) override { return {}; }
+    bool GetExitCodeProcess(std::uintptr_t, unsigned&) override { return false; }
+    void CloseProcess(std::uintptr_t) override {}
+    unsigned WinExec(const std::string&, int) override { return 0; }
+    std::string LoadString(unsigned) override { return {}; }
     bool ExitWindowsEx(unsigned, unsigned) override { return false; }
     bool WinHelp(const std::string&, unsigned, std::uintptr_t) override { return false; }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,8 @@
 
 #include "platform/drivers.h"
 #include "platform/headless/headless.h"
+// The executable's string resources, which the Windows build links in.
+#include "core/lnchmsgs.h"
 
 namespace fs = std::filesystem;
 
@@ -90,6 +93,32 @@ private:
     TPopupMenu* menu_;
 };
 
+class TimerDriver : public ITimerDriver {
+public:
+    explicit TimerDriver(TTimer* t) : timer_(t) {}
+    ~TimerDriver() override { Set(0); }
+    void Set(unsigned interval) override {
+        if (!Application) return;
+        auto& rig = headless::rig();
+        if (interval == 0)
+            rig.timers.erase(timer_);
+        else
+            rig.timers[timer_] = {interval, rig.now + interval};
+    }
+
+private:
+    TTimer* timer_;
+};
+
+class DialogDriver : public IDialogDriver {
+public:
+    bool Execute(TOpenDialog& dialog) override {
+        auto& rig = headless::rig();
+        rig.dialogsShown.push_back(dialog.Title);
+        return rig.dialogResponder && rig.dialogResponder(dialog);
+    }
+};
+
 class FakeOS : public IOperatingSystem {
 public:
     bool FileExists(const std::string& path) override {
@@ -138,6 +167,43 @@ public:
         fs::current_path(fs::path(dir), ec);
         return !ec;
     }
+    ShellResult ShellExecute(const std::string& file, const std::string& parameters, const std::string& directory,
+                             int showCmd) override {
+        auto& rig = headless::rig();
+        rig.shellCalls.push_back({file, parameters, directory, showCmd});
+        if (rig.shellResponder) return rig.shellResponder(rig.shellCalls.back());
+        std::uintptr_t handle = rig.nextProcess++;
+        rig.processes[handle] = STILL_ACTIVE;
+        return {true, 33, handle};
+    }
+    bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) override {
+        auto& rig = headless::rig();
+        auto it = rig.processes.find(process);
+        if (it == rig.processes.end()) return false;
+        exitCode = it->second;
+        return true;
+    }
+    void CloseProcess(std::uintptr_t process) override {
+        auto& rig = headless::rig();
+        rig.closedProcesses.push_back(process);
+        rig.processes.erase(process);
+    }
+    unsigned WinExec(const std::string& commandLine, int showCmd) override {
+        auto& rig = headless::rig();
+        rig.winExecCalls.push_back({commandLine, showCmd, GetCurrentDir()});
+        return rig.winExecResult;
+    }
+    std::string LoadString(unsigned id) override {
+#define TOLVEK_LAUNCH_CASE(code, text) \
+    case SLaunchBase + (code):         \
+        return text;
+        switch (id) {
+            LAUNCH_MESSAGES(TOLVEK_LAUNCH_CASE)
+            default:
+                return {};
+        }
+#undef TOLVEK_LAUNCH_CASE
+    }
     bool ExitWindowsEx(unsigned flags, unsigned reserved) override {
         headless::rig().exitWindowsCalls.push_back({flags, reserved});
         return true;
@@ -152,8 +218,38 @@ public:
 
 headless::Rig& headless::rig() { return static_cast<AppDriver&>(Application->Driver()).rig; }
 
+void headless::advance(unsigned ms) {
+    auto& r = rig();
+    const std::uint64_t end = r.now + ms;
+    for (;;) {
+        // The earliest due timer; a tick may start or stop timers.
+        TTimer* due = nullptr;
+        std::uint64_t when = end + 1;
+        for (auto& [timer, slot] : r.timers)
+            if (slot.second < when) {
+                when = slot.second;
+                due = timer;
+            }
+        if (!due) break;
+        r.now = when;
+        r.timers[due].second = when + r.timers[due].first;
+        due->Tick();
+    }
+    r.now = end;
+}
+
+std::size_t headless::openProcessHandles() {
+    auto& r = rig();
+    std::size_t open = 0;
+    for (std::uintptr_t h = 100; h < r.nextProcess; ++h)
+        if (std::find(r.closedProcesses.begin(), r.closedProcesses.end(), h) == r.closedProcesses.end()) ++open;
+    return open;
+}
+
 std::unique_ptr<IControlDriver> newControlDriver(TControl* control) { return std::make_unique<ControlDriver>(control); }
 std::unique_ptr<IFormDriver> newFormDriver(TForm* form) { return std::make_unique<FormDriver>(form); }
 std::unique_ptr<IMenuDriver> newMenuDriver(TPopupMenu* menu) { return std::make_unique<MenuDriver>(menu); }
 std::unique_ptr<IApplicationDriver> newApplicationDriver(TApplication*) { return std::make_unique<AppDriver>(); }
 std::unique_ptr<IOperatingSystem> newOperatingSystem() { return std::make_unique<FakeOS>(); }
+std::unique_ptr<ITimerDriver> newTimerDriver(TTimer* timer) { return std::make_unique<TimerDriver>(timer); }
+std::unique_ptr<IDialogDriver> newDialogDriver(TOpenDialog*) { return std::make_unique<DialogDriver>(); }

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialogs.h"
 #include "platform/forms.h"
+#include "platform/timers.h"
 #include "platform/menus.h"
 
 namespace headless {
@@ -30,6 +32,19 @@ struct HelpCall {
 struct ExitWindowsCall {
     unsigned flags = 0, reserved = 0;
     bool operator==(const ExitWindowsCall&) const = default;
+};
+
+struct ShellCall {
+    std::string file, parameters, directory;
+    int show = 0;
+    bool operator==(const ShellCall&) const = default;
+};
+
+struct WinExecCall {
+    std::string commandLine;
+    int show = 0;
+    std::string currentDir;  // at the time of the call
+    bool operator==(const WinExecCall&) const = default;
 };
 
 struct Rig {
@@ -55,6 +70,24 @@ struct Rig {
     int processMessagesCalls = 0;
     int repaints = 0;
 
+    // Timers run on a virtual clock that advance() moves.
+    std::uint64_t now = 0;
+    std::map<TTimer*, std::pair<unsigned, std::uint64_t>> timers;  // interval, next due time
+
+    // Common dialogs: the responder fills in FileName and accepts or not.
+    std::function<bool(TOpenDialog&)> dialogResponder;
+    std::vector<std::string> dialogsShown;  // titles
+
+    // Program starts. Without a responder every start succeeds with a new
+    // running process; processes[handle] is its exit code (259 while running).
+    std::vector<ShellCall> shellCalls;
+    std::function<IOperatingSystem::ShellResult(const ShellCall&)> shellResponder;
+    std::map<std::uintptr_t, unsigned> processes;
+    std::uintptr_t nextProcess = 100;
+    std::vector<std::uintptr_t> closedProcesses;
+    std::vector<WinExecCall> winExecCalls;
+    unsigned winExecResult = 33;
+
     // OS fakes. Files are real; a bare profile name lands in windowsDir.
     std::string windowsDir = "/tmp";
     std::vector<ExitWindowsCall> exitWindowsCalls;
@@ -65,5 +98,11 @@ struct Rig {
 
 // The rig of the current application object.
 Rig& rig();
+
+// Moves the virtual clock on, firing every timer that falls due, in order.
+void advance(unsigned ms);
+
+// Handles started and not yet closed.
+std::size_t openProcessHandles();
 
 }  // namespace headless

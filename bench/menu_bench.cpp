@@ -1,0 +1,52 @@
+// Building the 65535-entry menu from one parse of the configuration file.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/start.h"
+#include "platform/headless/headless.h"
+
+namespace {
+std::string largeIni() {
+    std::string ini = "[ALLINFO]\r\nTotalEntries=65535\r\n[PROGRAMS]\r\n";
+    for (int i = 1; i <= 65535; ++i) {
+        std::string n = std::to_string(i);
+        ini += "Name" + n + "=Entry " + n + "\r\nProgName" + n + "=C:\\TOOLS\\P" + n + ".EXE\r\nParam" + n +
+               "=/x $C:\\WORK\r\nShortCut" + n + "=\r\n";
+    }
+    return ini;
+}
+
+struct IniFileOnDisk {
+    IniFileOnDisk() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tolvek-bench-XXXXXX").string();
+        dir = ::mkdtemp(tmpl.data());
+        path = dir + "/large.ini";
+        std::ofstream(path, std::ios::binary) << largeIni();
+    }
+    ~IniFileOnDisk() { std::filesystem::remove_all(dir); }
+    std::string dir, path;
+};
+
+void BM_ParseLargeProfile(benchmark::State& state) {
+    const std::string bytes = largeIni();
+    for (auto _ : state) benchmark::DoNotOptimize(TProfileData::Parse(bytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_ParseLargeProfile)->Unit(benchmark::kMillisecond);
+
+void BM_BuildLargeMenu(benchmark::State& state) {
+    IniFileOnDisk file;
+    for (auto _ : state) {
+        TApplication app;
+        auto* form = app.CreateForm<TTolvekForm>(TMenuVariant::Full, file.path, std::vector<std::string>{file.path});
+        if (form->Popit.Items().Count() != 65535 + 6) state.SkipWithError("menu incomplete");
+        form->History.reset();  // nothing to save between rounds
+    }
+}
+BENCHMARK(BM_BuildLargeMenu)->Unit(benchmark::kMillisecond);
+}  // namespace
+
+BENCHMARK_MAIN();
