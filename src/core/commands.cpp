@@ -6,8 +6,4 @@ void TTolvekForm::SystemMeter1Click(TObject*) {}
 void TTolvekForm::TimeDate1Click(TObject*) {}
 void TTolvekForm::FindFile1Click(TObject*) {}
 void TTolvekForm::AnalogClock1Click(TObject*) {}
-void TTolvekForm::Version1Click(TObject*) {}
-void TTolvekForm::EndWindows1Click(TObject*) {}
-void TTolvekForm::RestartWindows1Click(TObject*) {}
-void TTolvekForm::RebootComputer1Click(TObject*) {}
 void TTolvekForm::Help1Click(TObject*) {}

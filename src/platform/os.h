@@ -51,7 +51,9 @@ public:
     // A string resource of the executable; empty when there is none.
     virtual std::string LoadString(unsigned id) = 0;
 
-    // Session and help.
+    // Session and help. The privilege lets this process ask for a reboot
+    // where the system requires it; nothing else is touched.
+    virtual bool EnableShutdownPrivilege() = 0;
     virtual bool ExitWindowsEx(unsigned flags, unsigned reserved) = 0;
     virtual bool WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) = 0;
 };

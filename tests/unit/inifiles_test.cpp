@@ -45,6 +45,7 @@ public:
     void CloseProcess(std::uintptr_t) override {}
     unsigned WinExec(const std::string&, int) override { return 0; }
     std::string LoadString(unsigned) override { return {}; }
+    bool EnableShutdownPrivilege() override { return false; }
     bool ExitWindowsEx(unsigned, unsigned) override { return false; }
     bool WinHelp(const std::string&, unsigned, std::uintptr_t) override { return false; }
 

@@ -127,6 +127,7 @@ public:
     }
     std::string WindowsDirectory() override { return headless::rig().windowsDir; }
     std::optional<std::string> ReadFile(const std::string& path) override {
+        ++headless::rig().fileReads;
         std::error_code ec;
         if (!fs::is_regular_file(fs::path(path), ec)) return std::nullopt;
         std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -204,8 +205,13 @@ public:
         }
 #undef TOLVEK_LAUNCH_CASE
     }
+    bool EnableShutdownPrivilege() override {
+        headless::rig().shutdownPrivilege = true;
+        return true;
+    }
     bool ExitWindowsEx(unsigned flags, unsigned reserved) override {
-        headless::rig().exitWindowsCalls.push_back({flags, reserved});
+        auto& rig = headless::rig();
+        rig.exitWindowsCalls.push_back({flags, reserved, rig.shutdownPrivilege});
         return true;
     }
     bool WinHelp(const std::string& file, unsigned command, std::uintptr_t data) override {

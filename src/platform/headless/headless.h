@@ -31,6 +31,7 @@ struct HelpCall {
 
 struct ExitWindowsCall {
     unsigned flags = 0, reserved = 0;
+    bool privileged = false;  // the shutdown privilege was enabled before
     bool operator==(const ExitWindowsCall&) const = default;
 };
 
@@ -90,7 +91,9 @@ struct Rig {
 
     // OS fakes. Files are real; a bare profile name lands in windowsDir.
     std::string windowsDir = "/tmp";
+    int fileReads = 0;
     std::vector<ExitWindowsCall> exitWindowsCalls;
+    bool shutdownPrivilege = false;
     std::vector<HelpCall> helpCalls;
     // Makes ReplaceFile fail for the paths it returns true for.
     std::function<bool(const std::string& path)> failReplace;
