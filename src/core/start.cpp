@@ -1,5 +1,6 @@
 #include "core/start.h"
 
+#include "functions/help.h"
 #include "platform/os.h"
 
 namespace {
@@ -164,6 +165,8 @@ void TTolvekForm::CloseTolvek1Click(TObject*) { Close(); }
 
 void TTolvekForm::Howtouse1Click(TObject*) { Application->HelpCommand(HELP_CONTENTS, 0); }
 
+void TTolvekForm::Help1Click(TObject*) { ShowHelpWindow(); }
+
 void TTolvekForm::ClockWindowClosed() { ClockWindow = nullptr; }
 
 void TTolvekForm::FormCloseQuery(TObject*, bool& canClose) {
@@ -237,6 +240,7 @@ int RunTolvek(TApplication& app, const std::vector<std::string>& args, TMenuVari
     // The file is looked for where a bare name resolves, the Windows directory.
     if (args.empty() && !app.OS().FileExists(ResolveProfilePath(app.OS(), "TOLVEK.INI"))) {
         app.MessageBox(kMissingConfig, "Error", MB_OK);
+        ShowHelpWindow();
         return 0;
     }
     app.SetTitle("Window Tolvek");

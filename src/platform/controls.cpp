@@ -88,3 +88,10 @@ void TButton::Click() {
         if (TForm* form = ParentForm()) form->SetModalResult(ModalResult);
     TControl::Click();
 }
+
+void TSpeedButton::Click() {
+    if (!Enabled()) return;
+    if (ModalResult != mrNone)
+        if (TForm* form = ParentForm()) form->SetModalResult(ModalResult);
+    TControl::Click();
+}

@@ -3,6 +3,7 @@
 // also their tab order. The backend's driver mirrors the state on screen.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,7 +15,12 @@ class IControlDriver;
 class TPopupMenu;
 class TForm;
 
-enum class TControlKind { Form, Button, BitmapButton, Label, ComboBox };
+enum class TControlKind { Form, Button, BitmapButton, Label, ComboBox, Memo, Bevel,
+                          StringGrid, CheckBox, Panel, DirectoryList, DriveCombo, Custom,
+                          MainMenu };
+
+// Docking inside the parent's client area (see ArrangeAligned, extctrls.h).
+enum class TAlign { None, Top, Bottom, Left, Right, Client };
 
 // What changed, so a driver updates only that.
 enum class TControlChange { Bounds, Text, Visible, Enabled, Style, Checked, Items };
@@ -53,10 +59,26 @@ public:
     int TabOrder = 0;
     bool TabStop = true;
     std::optional<bool> FontBold;  // unset: as its form
+    std::string FontName;          // empty: as its form
+    int FontHeight = 0;            // 0: as its form
 
     TPopupMenu* PopupMenu = nullptr;
     TNotifyEvent OnClick;
     TMouseMoveEvent OnMouseMove;
+    TAlign Align = TAlign::None;
+    TKeyEvent OnKeyDown;
+    TNotifyEvent OnExit;
+
+    // A key that the form left to the focused control (not Enter or Esc for
+    // a default or cancel button); true when it was used up (key set to 0).
+    virtual bool DoKeyDown(Word& key, TShiftState shift) {
+        if (OnKeyDown) OnKeyDown(this, key, shift);
+        return key == 0;
+    }
+    // The keyboard focus has left the control.
+    void DoExit() {
+        if (OnExit) OnExit(this);
+    }
 
     // Runs the click action directly; an exception goes to the caller.
     virtual void Click();
@@ -94,17 +116,41 @@ public:
     void Click() override;
 };
 
-// A flat button with a small glyph left of its caption.
+enum class TGlyph { AppIcon, CheckMark };
+
+// A flat button with a small glyph left of its caption. It never takes the
+// keyboard focus unless it is a form's default button.
 class TSpeedButton : public TControl {
 public:
-    explicit TSpeedButton(TControl* parent) : TControl(parent, TControlKind::BitmapButton) {}
-    bool HasGlyph = true;  // the application's icon, 16 x 16
+    explicit TSpeedButton(TControl* parent) : TControl(parent, TControlKind::BitmapButton) { TabStop = false; }
+    bool HasGlyph = true;
+    TGlyph Glyph = TGlyph::AppIcon;  // the application's icon 16 x 16, or a green check mark 18 x 18
+    int ModalResult = mrNone;        // set on the form when clicked
+    bool Default = false;            // Enter presses it
+    void Click() override;
 };
+
+enum class TAlignment { Left, Right, Center };
 
 class TLabel : public TControl {
 public:
     explicit TLabel(TControl* parent) : TControl(parent, TControlKind::Label) { TabStop = false; }
     TControl* FocusControl = nullptr;  // its accelerator focuses this control
+    TAlignment Alignment = TAlignment::Left;
+};
+
+// Multi-line text; read-only here, with a vertical scroll bar.
+class TMemo : public TControl {
+public:
+    explicit TMemo(TControl* parent) : TControl(parent, TControlKind::Memo) {}
+    bool ReadOnly = true;
+    bool VerticalScrollBar = true;
+};
+
+// A raised frame.
+class TBevel : public TControl {
+public:
+    explicit TBevel(TControl* parent) : TControl(parent, TControlKind::Bevel) { TabStop = false; }
 };
 
 // An editable drop-down combo box; its text is the control's text.
@@ -112,8 +158,15 @@ class TComboBox : public TControl {
 public:
     explicit TComboBox(TControl* parent) : TControl(parent, TControlKind::ComboBox) {}
     const std::vector<std::string>& Items() const { return items_; }
+    // A sorted list keeps its items in order without regard to letter case.
+    bool Sorted = false;
     void AddItem(std::string item) {
-        items_.push_back(std::move(item));
+        auto at = items_.end();
+        if (Sorted)
+            at = std::upper_bound(items_.begin(), items_.end(), item, [](const std::string& a, const std::string& b) {
+                return UpperCase(a) < UpperCase(b);
+            });
+        items_.insert(at, std::move(item));
         Changed(TControlChange::Items);
     }
     void ClearItems() {

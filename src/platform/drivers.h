@@ -24,6 +24,13 @@ public:
     virtual void Repaint() {}
     virtual void SetFocus() {}
     virtual bool Focused() const { return false; }
+    // Pixel width of `text` in the control's font. Without a screen to
+    // measure on: 6 pixels a character, near a 13-pixel sans-serif font.
+    virtual int TextWidth(const std::string& text) const {
+        int chars = 0;
+        for (char c : text) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return 6 * chars;
+    }
 };
 
 class IFormDriver : public IControlDriver {
@@ -80,3 +87,35 @@ std::unique_ptr<IApplicationDriver> newApplicationDriver(TApplication* app);
 class TTimer;
 std::unique_ptr<ITimerDriver> newTimerDriver(TTimer* timer);
 std::unique_ptr<IDialogDriver> newDialogDriver(TOpenDialog* dialog);
+
+// A drawing surface: an off-screen bitmap, or a window while it is painted.
+// Colours arrive as RGB (0x00BBGGRR), system colours already resolved; the
+// right and bottom edges of rectangles and boxes are outside.
+class IBitmapDriver;
+class ICanvasDriver {
+public:
+    virtual ~ICanvasDriver() = default;
+    virtual void FillRect(const TRect& r, std::uint32_t color) = 0;
+    virtual void SetPixel(int x, int y, std::uint32_t color) = 0;
+    virtual std::uint32_t GetPixel(int x, int y) = 0;
+    // Even-odd filled with `brush`, then outlined with the pen.
+    virtual void Polygon(const TPoint* points, std::size_t count, std::uint32_t pen, int penWidth,
+                         std::uint32_t brush) = 0;
+    virtual void Ellipse(const TRect& box, std::uint32_t pen, int penWidth, std::uint32_t brush) = 0;
+    virtual void ClipToEllipse(const TRect& box) = 0;
+    virtual void RemoveClip() = 0;
+    // Source copy, scaled when the rectangles differ in size.
+    virtual void StretchCopy(const TRect& dest, IBitmapDriver& source, const TRect& sourceRect) = 0;
+};
+
+class IBitmapDriver : public ICanvasDriver {
+public:
+    virtual void SetSize(int width, int height) = 0;
+};
+
+std::unique_ptr<IBitmapDriver> newBitmapDriver();
+// The RGB value of system colour `index` (COLOR_WINDOW, COLOR_BTNFACE, ...).
+std::uint32_t SystemColorRGB(int index);
+// True while the backend runs `timer`: false once stopped, or when the
+// platform refused to start it.
+bool TimerRunning(const TTimer& timer);

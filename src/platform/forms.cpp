@@ -95,11 +95,15 @@ TControl* TForm::findAccelerator(char key) {
     return nullptr;
 }
 
-TButton* TForm::findButton(bool wantDefault) {
+TControl* TForm::findButton(bool wantDefault) {
     for (TControl* c : Controls()) {
-        if (c->Kind() != TControlKind::Button || !c->Visible() || !c->Enabled()) continue;
-        auto* b = static_cast<TButton*>(c);
-        if (wantDefault ? b->Default : b->Cancel) return b;
+        if (!c->Visible() || !c->Enabled()) continue;
+        if (c->Kind() == TControlKind::Button) {
+            auto* b = static_cast<TButton*>(c);
+            if (wantDefault ? b->Default : b->Cancel) return b;
+        } else if (c->Kind() == TControlKind::BitmapButton && wantDefault && static_cast<TSpeedButton*>(c)->Default) {
+            return c;
+        }
     }
     return nullptr;
 }
@@ -125,12 +129,12 @@ bool TForm::KeyDown(Word key, TShiftState shift) {
         }
     }
     if (shift == 0 && key == VK_RETURN)
-        if (TButton* b = findButton(true)) {
+        if (TControl* b = findButton(true)) {
             b->Click();
             return true;
         }
     if (shift == 0 && key == VK_ESCAPE)
-        if (TButton* b = findButton(false)) {
+        if (TControl* b = findButton(false)) {
             b->Click();
             return true;
         }

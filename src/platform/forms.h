@@ -73,7 +73,7 @@ public:
 
 private:
     TControl* findAccelerator(char key);
-    TButton* findButton(bool wantDefault);
+    TControl* findButton(bool wantDefault);
 
     std::string className_;
     TFormStyle formStyle_ = TFormStyle::Normal;

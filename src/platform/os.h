@@ -7,13 +7,23 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/sysutils.h"
+
+class IFileFind;
 
 // A file that could not be read or replaced; the text says why, for logs.
 class EFileIOError : public Exception {
 public:
     using Exception::Exception;
+};
+
+// The local date and time as the platform reports it (SYSTEMTIME's fields).
+struct TSystemTime {
+    Word Year = 0, Month = 0, DayOfWeek = 0, Day = 0;
+    Word Hour = 0, Minute = 0, Second = 0, Milliseconds = 0;
+    bool operator==(const TSystemTime&) const = default;
 };
 
 class IOperatingSystem {
@@ -51,11 +61,35 @@ public:
     // A string resource of the executable; empty when there is none.
     virtual std::string LoadString(unsigned id) = 0;
 
+    // The share of this process's user-object and GDI-object quotas still
+    // free, and of physical memory, in percent; -1 where it cannot be read.
+    struct FreeResources {
+        int user = -1, gdi = -1, memory = -1;
+    };
+    virtual FreeResources GetFreeResources() = 0;
+
     // Session and help. The privilege lets this process ask for a reboot
     // where the system requires it; nothing else is touched.
     virtual bool EnableShutdownPrivilege() = 0;
     virtual bool ExitWindowsEx(unsigned flags, unsigned reserved) = 0;
     virtual bool WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) = 0;
+
+    // Time and the user's locale.
+    virtual TSystemTime GetLocalTime() = 0;
+    // Milliseconds since the system started; 64 bits, so it never wraps.
+    virtual std::uint64_t GetTickCount64() = 0;
+    // The full name of `month` (1 to 12) in the user's language.
+    virtual std::string LongMonthName(int month) = 0;
+    virtual std::string TimeSeparator() = 0;
+
+    // File search and drives (platform/filesearch.h). The defaults are the
+    // backend's real file system, so a backend overrides them only to fake.
+    // Null when the search is refused or nothing matches `pattern`.
+    virtual std::unique_ptr<IFileFind> FindFirst(const std::string& pattern);
+    virtual std::vector<std::string> LogicalDrives();
+    virtual std::string FormatShortDate(int year, int month, int day);
+    // What separates directories in the paths this platform hands out.
+    virtual char PathDelimiter() { return '\\'; }
 };
 
 // Created by the backend; owned by the application object.

@@ -46,8 +46,13 @@ public:
     unsigned WinExec(const std::string&, int) override { return 0; }
     std::string LoadString(unsigned) override { return {}; }
     bool EnableShutdownPrivilege() override { return false; }
+    FreeResources GetFreeResources() override { return {}; }
     bool ExitWindowsEx(unsigned, unsigned) override { return false; }
     bool WinHelp(const std::string&, unsigned, std::uintptr_t) override { return false; }
+    TSystemTime GetLocalTime() override { return {}; }
+    std::uint64_t GetTickCount64() override { return 0; }
+    std::string LongMonthName(int) override { return {}; }
+    std::string TimeSeparator() override { return ":"; }
 
 private:
     std::string windowsDir_;

@@ -9,7 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/datetime.h"
 #include "platform/drivers.h"
+#include "platform/filesearch.h"
 #include "platform/headless/headless.h"
 // The executable's string resources, which the Windows build links in.
 #include "core/lnchmsgs.h"
@@ -47,7 +49,13 @@ public:
         if (Application && headless::rig().focused == control_) headless::rig().focused = nullptr;
     }
     void Repaint() override { ++headless::rig().repaints; }
-    void SetFocus() override { headless::rig().focused = control_; }
+    void SetFocus() override {
+        auto& rig = headless::rig();
+        TControl* previous = rig.focused;
+        if (previous == control_) return;
+        if (previous) Application->Dispatch([previous] { previous->DoExit(); });
+        rig.focused = control_;
+    }
     bool Focused() const override { return Application && headless::rig().focused == control_; }
 
 private:
@@ -100,7 +108,7 @@ public:
     void Set(unsigned interval) override {
         if (!Application) return;
         auto& rig = headless::rig();
-        if (interval == 0)
+        if (interval == 0 || rig.refuseTimers)
             rig.timers.erase(timer_);
         else
             rig.timers[timer_] = {interval, rig.now + interval};
@@ -119,8 +127,52 @@ public:
     }
 };
 
+// A real search whose attributes the rig may amend, counted while open.
+class RiggedFind : public IFileFind {
+public:
+    RiggedFind(std::unique_ptr<IFileFind> find, std::string dir) : find_(std::move(find)), dir_(std::move(dir)) {
+        ++headless::rig().openSearches;
+    }
+    ~RiggedFind() override {
+        if (Application) --headless::rig().openSearches;
+    }
+    bool Next() override { return find_->Next(); }
+    const std::string& Name() const override { return find_->Name(); }
+    std::uint32_t Attr() override {
+        std::uint32_t attr = find_->Attr();
+        auto& map = headless::rig().fileAttributes;
+        if (map.empty()) return attr;
+        auto it = map.find(fs::path(dir_ + Name()).lexically_normal().string());
+        if (it == map.end()) return attr;
+        constexpr std::uint32_t own = faDirectory | faReparsePoint;
+        return (attr & own) | (it->second & ~own);
+    }
+    std::uint64_t Size() override { return find_->Size(); }
+    std::int32_t Time() override { return find_->Time(); }
+
+private:
+    std::unique_ptr<IFileFind> find_;
+    std::string dir_;
+};
+
 class FakeOS : public IOperatingSystem {
 public:
+    std::unique_ptr<IFileFind> FindFirst(const std::string& pattern) override {
+        auto& rig = headless::rig();
+        rig.searchPatterns.push_back(pattern);
+        if (rig.onFindFirst) rig.onFindFirst(pattern);
+        auto find = NativeFindFirst(pattern);
+        if (!find) return nullptr;
+        const auto slash = pattern.rfind('/');
+        return std::make_unique<RiggedFind>(std::move(find),
+                                            slash == std::string::npos ? "" : pattern.substr(0, slash + 1));
+    }
+    std::vector<std::string> LogicalDrives() override {
+        std::vector<std::string> names;
+        for (auto& [name, dir] : headless::rig().drives) names.push_back(name);
+        return names;
+    }
+    char PathDelimiter() override { return '/'; }
     bool FileExists(const std::string& path) override {
         std::error_code ec;
         return fs::is_regular_file(fs::path(path), ec);
@@ -165,6 +217,11 @@ public:
     std::string GetCurrentDir() override { return fs::current_path().string(); }
     bool SetCurrentDir(const std::string& dir) override {
         std::error_code ec;
+        auto& drives = headless::rig().drives;
+        if (auto drive = drives.find(LowerCase(dir)); drive != drives.end()) {
+            fs::current_path(fs::path(drive->second), ec);
+            return !ec;
+        }
         fs::current_path(fs::path(dir), ec);
         return !ec;
     }
@@ -205,6 +262,7 @@ public:
         }
 #undef TOLVEK_LAUNCH_CASE
     }
+    FreeResources GetFreeResources() override { return headless::rig().freeResources; }
     bool EnableShutdownPrivilege() override {
         headless::rig().shutdownPrivilege = true;
         return true;
@@ -218,6 +276,16 @@ public:
         headless::rig().helpCalls.push_back({file, command, data});
         return true;
     }
+    TSystemTime GetLocalTime() override {
+        auto& rig = headless::rig();
+        return AddMilliseconds(rig.localTime, static_cast<std::int64_t>(rig.now - rig.localTimeSetAt));
+    }
+    std::uint64_t GetTickCount64() override { return headless::rig().now; }
+    std::string LongMonthName(int month) override {
+        auto& names = headless::rig().longMonthNames;
+        return month >= 1 && month <= static_cast<int>(names.size()) ? names[static_cast<std::size_t>(month - 1)] : "";
+    }
+    std::string TimeSeparator() override { return headless::rig().timeSeparator; }
 };
 
 }  // namespace
@@ -242,6 +310,24 @@ void headless::advance(unsigned ms) {
         due->Tick();
     }
     r.now = end;
+}
+
+void headless::setLocalTime(Word year, Word month, Word day, Word hour, Word minute, Word second, Word msec) {
+    auto& r = rig();
+    // Through AddMilliseconds, so the day of the week comes out right.
+    r.localTime = AddMilliseconds({year, month, 0, day, hour, minute, second, msec}, 0);
+    r.localTimeSetAt = r.now;
+}
+
+bool TimerRunning(const TTimer& timer) { return headless::rig().timers.count(const_cast<TTimer*>(&timer)) != 0; }
+
+bool headless::pressKey(TForm& form, Word key, TShiftState shift) {
+    if (form.KeyDown(key, shift)) return true;
+    TControl* focused = rig().focused;
+    if (!focused || focused->ParentForm() != &form) return false;
+    bool used = false;
+    Application->Dispatch([&] { used = focused->DoKeyDown(key, shift); });
+    return used;
 }
 
 std::size_t headless::openProcessHandles() {

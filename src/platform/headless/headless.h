@@ -74,6 +74,15 @@ struct Rig {
     // Timers run on a virtual clock that advance() moves.
     std::uint64_t now = 0;
     std::map<TTimer*, std::pair<unsigned, std::uint64_t>> timers;  // interval, next due time
+    // While set, the platform refuses to start timers.
+    bool refuseTimers = false;
+    // The local time is `localTime` at virtual time `localTimeSetAt` and runs
+    // on with the virtual clock; the tick count is the virtual clock itself.
+    TSystemTime localTime{1999, 2, 4, 18, 12, 0, 0, 0};
+    std::uint64_t localTimeSetAt = 0;
+    std::vector<std::string> longMonthNames{"January", "February", "March",     "April",   "May",      "June",
+                                            "July",    "August",   "September", "October", "November", "December"};
+    std::string timeSeparator = ":";
 
     // Common dialogs: the responder fills in FileName and accepts or not.
     std::function<bool(TOpenDialog&)> dialogResponder;
@@ -94,9 +103,21 @@ struct Rig {
     int fileReads = 0;
     std::vector<ExitWindowsCall> exitWindowsCalls;
     bool shutdownPrivilege = false;
+    IOperatingSystem::FreeResources freeResources;
     std::vector<HelpCall> helpCalls;
     // Makes ReplaceFile fail for the paths it returns true for.
     std::function<bool(const std::string& path)> failReplace;
+
+    // File search runs on the real file system. Attributes that POSIX files
+    // lack (read-only, hidden, system, archive) come from here by full path
+    // and replace the archive bit; directory and link bits stay the system's.
+    std::map<std::string, std::uint32_t> fileAttributes;
+    std::vector<std::string> searchPatterns;  // every search opened, in order
+    int openSearches = 0;                     // opened and not yet closed
+    std::function<void(const std::string& pattern)> onFindFirst;
+    // Drives ("d:") and the directory each stands for; changing to a drive
+    // changes to its directory.
+    std::map<std::string, std::string> drives;
 };
 
 // The rig of the current application object.
@@ -105,7 +126,14 @@ Rig& rig();
 // Moves the virtual clock on, firing every timer that falls due, in order.
 void advance(unsigned ms);
 
+// Sets the local time as of now; it runs on as advance() moves the clock.
+void setLocalTime(Word year, Word month, Word day, Word hour, Word minute, Word second, Word msec = 0);
+
 // Handles started and not yet closed.
 std::size_t openProcessHandles();
+
+// A key pressed while `form` is active: the form first (shortcuts, default
+// and cancel buttons), then the focused control. True when it was used.
+bool pressKey(TForm& form, Word key, TShiftState shift = 0);
 
 }  // namespace headless
