@@ -82,3 +82,21 @@ TEST(Shutdown, MetaCommandsReachTheSameCommands) {
     EXPECT_EQ(f.rig().messageBoxes.back().caption, "About");
     EXPECT_EQ(f.rig().messageBoxes.back().flags, MB_OK | MB_ICONINFORMATION);
 }
+
+TEST(TimeDate, ShowsTheLocalTimeOnTheTwelveHourClock) {
+    Fixture f("[ALLINFO]\nTotalEntries=1\n[PROGRAMS]\nProgName1=METATIMEDATE\n");
+    auto shown = [&](TSystemTime t, const char* separator = ":") {
+        f.rig().localTime = t;
+        f.rig().localTimeSetAt = f.rig().now;
+        f.rig().timeSeparator = separator;
+        f.main().Popit.Items().Items(0)->Click();
+        EXPECT_EQ(f.rig().messageBoxes.back().caption, "Current Time");
+        EXPECT_EQ(f.rig().messageBoxes.back().flags, MB_OK | MB_ICONINFORMATION);
+        return f.rig().messageBoxes.back().text;
+    };
+    EXPECT_EQ(shown({1999, 2, 4, 18, 15, 4, 5, 0}), "February 18, 1999 (03:04:05 PM)");
+    EXPECT_EQ(shown({2026, 1, 1, 5, 0, 30, 0, 0}), "January 05, 2026 (12:30:00 AM)");
+    EXPECT_EQ(shown({2026, 12, 1, 31, 12, 0, 0, 0}), "December 31, 2026 (12:00:00 PM)");
+    EXPECT_EQ(shown({2026, 12, 1, 31, 23, 59, 59, 0}), "December 31, 2026 (11:59:59 PM)");
+    EXPECT_EQ(shown({1999, 2, 4, 18, 15, 4, 5, 0}, "."), "February 18, 1999 (03.04.05 PM)");
+}
