@@ -23,7 +23,7 @@ TTvCustomClock::TTvCustomClock(TControl* parent) : TTvCustomControl(parent) {
 
 TTvCustomClock::~TTvCustomClock() {
     // Switching off uses the controller's pool, which must still exist.
-    if (handle_ > -1 && Controller())
+    if (handle_ > -1 && Controller() && Application)
         Application->Dispatch([this] { Controller()->TimerPool().Remove(handle_); });
 }
 

@@ -1,5 +1,6 @@
 #include "core/start.h"
 
+#include "clock/timefrm.h"
 #include "functions/help.h"
 #include "platform/os.h"
 
@@ -246,6 +247,8 @@ int RunTolvek(TApplication& app, const std::vector<std::string>& args, TMenuVari
     app.SetTitle("Window Tolvek");
     app.HelpFile = "TOLVEK.HLP";
     app.CreateForm<TTolvekForm>(variant, args.empty() ? std::string("TOLVEK.INI") : args.front(), args);
+    // A clock window that nothing shows; the Analog Clock command makes its own.
+    app.CreateForm<TfrmTime>(&app);
     app.Run();
     return 0;
 }

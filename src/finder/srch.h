@@ -22,22 +22,29 @@ constexpr int kSearchHistorySlots = 10;
 
 // `text` followed by blanks up to `width` characters; a longer text whole.
 std::string PadRight(const std::string& text, std::size_t width);
+// "R", "H", "S", "A" for the bits that are set; `fixed` puts a blank in
+// the place of each bit that is clear.
+std::string AttrLetters(std::uint8_t attr, bool fixed);
+// The date of a packed time in the user's short date format.
+std::string ShortDate(std::int32_t time);
 
 class TSearchFrm : public TForm {
 public:
     explicit TSearchFrm(TComponent* owner);
     ~TSearchFrm() override;
 
+    // The panel's controls that take the focus come first, in their tab
+    // order, since a backend may take the order of creation for it.
     TPanel TvPanel1{this};
-    TLabel Label1{&TvPanel1};
     TComboBox txtSearchFilter{&TvPanel1};
-    TSpeedButton spdHelp{&TvPanel1};
-    TButton spFindNow{&TvPanel1};
-    TLabel Label2{&TvPanel1};
     TComboBox txtStartIn{&TvPanel1};
-    TSpeedButton spdSearch{&TvPanel1};
-    TButton spdStopNow{&TvPanel1};
     TCheckBox cbIncludeSub{&TvPanel1};
+    TButton spFindNow{&TvPanel1};
+    TButton spdStopNow{&TvPanel1};
+    TLabel Label1{&TvPanel1};
+    TSpeedButton spdHelp{&TvPanel1};
+    TLabel Label2{&TvPanel1};
+    TSpeedButton spdSearch{&TvPanel1};
     TLabel Label4{&TvPanel1};
     TLabel lbSearchFound{&TvPanel1};
     TLabel lbPages{&TvPanel1};

@@ -33,15 +33,41 @@ bool TFileSearch::Next() {
 
 namespace {
 
-// One code point of UTF-8, ASCII letters upper-cased; advances `i`.
+// Upper case for the Latin, Greek and Cyrillic letters that file names
+// mostly hold; the file system compares names the same way.
+char32_t upper(char32_t c) {
+    if (c >= U'a' && c <= U'z') return c - 0x20;
+    if (c < 0xE0) return c;
+    if (c <= 0xFE) return c == 0xF7 ? c : c - 0x20;
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x100 && c <= 0x17F) {
+        const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x178 || c == 0x17F) return c;
+        return oddUpper ? (c % 2 == 0 ? c - 1 : c) : (c % 2 == 1 ? c - 1 : c);
+    }
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
+    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    return c;
+}
+
+// One code point of UTF-8, upper-cased; advances `i`.
 char32_t nextFolded(std::string_view s, std::size_t& i) {
     auto c = static_cast<unsigned char>(s[i++]);
     if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
     int n = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
     char32_t cp = c & (0x3F >> n);
     for (; n > 0 && i < s.size(); --n) cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return cp;
+    return upper(cp);
 }
+
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::u32string folded(std::string_view s) {
     std::u32string out;
@@ -51,37 +77,45 @@ std::u32string folded(std::string_view s) {
 }
 
 // Classic two-pointer matching with one backtrack point for the last "*".
-bool match(const std::u32string& name, const std::u32string& mask) {
-    std::size_t n = 0, m = 0, starM = std::u32string::npos, starN = 0;
+template <class Str, class Fold>
+bool match(const Str& name, const Str& mask, Fold fold) {
+    constexpr std::size_t npos = Str::npos;
+    std::size_t n = 0, m = 0, starM = npos, starN = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
+        if (m < mask.size() && (mask[m] == '?' || fold(mask[m]) == fold(name[n]))) {
             ++n;
             ++m;
-        } else if (m < mask.size() && mask[m] == U'*') {
+        } else if (m < mask.size() && mask[m] == '*') {
             starM = m++;
             starN = n;
-        } else if (starM != std::u32string::npos) {
+        } else if (starM != npos) {
             m = starM + 1;
             n = ++starN;
         } else {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == U'*') ++m;
+    while (m < mask.size() && mask[m] == '*') ++m;
     return m == mask.size();
+}
+
+// The rules beyond plain matching, on names already in one form.
+template <class Str, class Fold>
+bool matchMask(const Str& n, const Str& m, Fold fold) {
+    if (match(n, m, fold)) return true;
+    // "README" is in "READ*.*", and "README" is in "*.".
+    if (n.find('.') != Str::npos) return false;
+    if (m.size() >= 2 && m[m.size() - 2] == '.' && m.back() == '*') return match(n, m.substr(0, m.size() - 2), fold);
+    if (!m.empty() && m.back() == '.') return match(n, m.substr(0, m.size() - 1), fold);
+    return false;
 }
 
 }  // namespace
 
 bool MatchesFileMask(std::string_view name, std::string_view mask) {
     if (mask == "*" || mask == "*.*") return true;
-    const std::u32string n = folded(name), m = folded(mask);
-    if (match(n, m)) return true;
-    // "README" is in "READ*.*", and "README" is in "*.".
-    const bool hasDot = n.find(U'.') != std::u32string::npos;
-    if (m.size() >= 2 && m.ends_with(U".*") && !hasDot) return match(n, m.substr(0, m.size() - 2));
-    if (!m.empty() && m.back() == U'.' && !hasDot) return match(n, m.substr(0, m.size() - 1));
-    return false;
+    if (isAscii(name) && isAscii(mask)) return matchMask(name, mask, upperAscii);
+    return matchMask(folded(name), folded(mask), [](char32_t c) { return c; });
 }
 
 std::int32_t PackDosDateTime(int year, int month, int day, int hour, int minute, int second) {

@@ -88,6 +88,13 @@ public:
         auto& source = static_cast<RasterBitmap&>(sourceDriver);
         const int dw = dest.Width(), dh = dest.Height(), sw = src.Width(), sh = src.Height();
         if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+        // Source column of each destination column, worked out once.
+        std::vector<int> columns;
+        if (dw != sw) {
+            columns.resize(static_cast<std::size_t>(dw));
+            for (int i = 0; i < dw; ++i)
+                columns[static_cast<std::size_t>(i)] = src.left + static_cast<int>(static_cast<long long>(i) * sw / dw);
+        }
         for (int y = std::max(dest.top, 0); y < std::min(dest.bottom, height_); ++y) {
             const int sy = src.top + static_cast<int>(static_cast<long long>(y - dest.top) * sh / dh);
             if (sy < 0 || sy >= source.height_) continue;
@@ -101,9 +108,11 @@ public:
                                 static_cast<std::size_t>(to - from) * sizeof(std::uint32_t));
                 continue;
             }
+            std::uint32_t* row = &pixels_[index(0, y)];
+            const std::uint32_t* from = &source.pixels_[source.index(0, sy)];
             for (int x = s.from; x < s.to; ++x) {
-                const int sx = src.left + static_cast<int>(static_cast<long long>(x - dest.left) * sw / dw);
-                if (sx >= 0 && sx < source.width_) pixels_[index(x, y)] = source.pixels_[source.index(sx, sy)];
+                const int sx = columns[static_cast<std::size_t>(x - dest.left)];
+                if (sx >= 0 && sx < source.width_) row[x] = from[sx];
             }
         }
     }

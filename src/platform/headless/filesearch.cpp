@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,24 +22,91 @@ struct Entry {
     unsigned char type = DT_UNKNOWN;
 };
 
-class DirCloser {
+class FdCloser {
 public:
-    explicit DirCloser(DIR* d) : dir_(d) {}
-    DirCloser(const DirCloser&) = delete;
-    DirCloser& operator=(const DirCloser&) = delete;
-    ~DirCloser() {
-        if (dir_) ::closedir(dir_);
+    explicit FdCloser(int fd = -1) : fd_(fd) {}
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+    ~FdCloser() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    DIR* get() const { return dir_; }
-    DIR* release() { return std::exchange(dir_, nullptr); }
+    int get() const { return fd_; }
 
 private:
-    DIR* dir_;
+    int fd_;
 };
+
+// One directory as read, open for looking up its entries. A scan searches
+// each directory twice in a row (files with the mask, then subdirectories),
+// so a listing may serve one more search of its directory while that is
+// unchanged. File times come from the coarse clock, so a directory changed
+// in the same tick as it was read could change again unseen: such a
+// listing is not kept.
+struct Listing {
+    explicit Listing(int fd) : fd(fd) {}
+    std::string dir;
+    FdCloser fd;
+    struct stat st {};
+    std::vector<Entry> entries;         // "." and ".." left out
+    std::vector<const Entry*> sorted;  // the entries in name order
+};
+
+bool sameState(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec && a.st_size == b.st_size;
+}
+
+bool before(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+std::shared_ptr<const Listing> readListing(const std::string& dir) {
+    thread_local std::shared_ptr<const Listing> last;
+    if (auto kept = std::exchange(last, nullptr); kept && kept->dir == dir) {
+        struct stat now {};
+        if (::stat(dir.c_str(), &now) == 0 && sameState(kept->st, now)) return kept;
+    }
+    timespec readAt{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &readAt);
+    auto listing = std::make_shared<Listing>(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const int fd = listing->fd.get();
+    if (fd < 0 || ::fstat(fd, &listing->st) != 0) return nullptr;
+    listing->dir = dir;
+    alignas(8) char buffer[32768];
+    for (;;) {
+        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+        if (n < 0) return nullptr;
+        if (n == 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            at += e->d_reclen;
+            std::string_view name = e->d_name;
+            if (name == "." || name == "..") continue;
+            Entry entry{std::string(name), std::string(name), e->d_type};
+            for (char& c : entry.key)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            listing->entries.push_back(std::move(entry));
+        }
+    }
+    // Pointers are sorted, not the entries: moving names about costs more.
+    listing->sorted.reserve(listing->entries.size());
+    for (const Entry& e : listing->entries) listing->sorted.push_back(&e);
+    std::sort(listing->sorted.begin(), listing->sorted.end(),
+              [](const Entry* a, const Entry* b) { return a->key < b->key; });
+    if (before(listing->st.st_mtim, readAt) && before(listing->st.st_ctim, readAt)) last = listing;
+    return listing;
+}
+
+const Entry kDot{".", ".", DT_DIR};
+const Entry kDotDot{"..", "..", DT_DIR};
 
 class PosixFind : public IFileFind {
 public:
-    PosixFind(DIR* dir, std::vector<Entry> entries) : dir_(dir), entries_(std::move(entries)) { load(); }
+    PosixFind(std::shared_ptr<const Listing> listing, std::vector<const Entry*> entries)
+        : listing_(std::move(listing)), entries_(std::move(entries)) {
+        load();
+    }
 
     bool Next() override {
         if (pos_ + 1 >= entries_.size()) return false;
@@ -46,7 +114,7 @@ public:
         load();
         return true;
     }
-    const std::string& Name() const override { return entries_[pos_].name; }
+    const std::string& Name() const override { return entries_[pos_]->name; }
     std::uint32_t Attr() override { return attr_; }
     std::uint64_t Size() override {
         statOnce();
@@ -62,16 +130,15 @@ public:
     }
 
 private:
-    // The directory and link bits come from the entry type, which the
-    // directory listing already gave; only links need a look at the target.
+    // The directory and link bits come from the entry type that the listing
+    // gave; only links and file systems without types need a look.
     void load() {
         stated_ = false;
-        const Entry& e = entries_[pos_];
-        unsigned char type = e.type;
+        unsigned char type = entries_[pos_]->type;
         attr_ = 0;
         if (type == DT_UNKNOWN) {
             struct stat own {};
-            if (::fstatat(::dirfd(dir_.get()), e.name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0)
+            if (::fstatat(dirFd(), Name().c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0)
                 type = S_ISDIR(own.st_mode) ? DT_DIR : S_ISLNK(own.st_mode) ? DT_LNK : DT_REG;
         }
         if (type == DT_LNK) {
@@ -84,11 +151,12 @@ private:
     void statOnce() {
         if (stated_) return;
         stated_ = true;
-        if (::fstatat(::dirfd(dir_.get()), entries_[pos_].name.c_str(), &st_, 0) != 0) st_ = {};
+        if (::fstatat(dirFd(), Name().c_str(), &st_, 0) != 0) st_ = {};
     }
+    int dirFd() const { return listing_->fd.get(); }
 
-    DirCloser dir_;
-    std::vector<Entry> entries_;
+    std::shared_ptr<const Listing> listing_;
+    std::vector<const Entry*> entries_;
     std::size_t pos_ = 0;
     std::uint32_t attr_ = 0;
     bool stated_ = false;
@@ -100,42 +168,24 @@ private:
 std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
     const auto slash = pattern.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
-    const std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-    DIR* raw = ::opendir(dir.c_str());
-    if (!raw) return nullptr;
-    DirCloser guard(raw);
-
-    std::vector<Entry> entries;
-    bool dots = false;
-    while (const dirent* d = ::readdir(raw)) {
-        std::string_view name = d->d_name;
-        if (name == "." || name == "..") {
-            dots = true;
-            continue;
-        }
-        if (!MatchesFileMask(name, mask)) continue;
-        entries.push_back({std::string(name), {}, d->d_type});
-    }
-    for (Entry& e : entries) {
-        e.key = e.name;
-        for (char& c : e.key)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
-    if (dots && dir != "/") {
-        std::vector<Entry> front;
-        for (const char* d : {".", ".."})
-            if (MatchesFileMask(d, mask)) front.push_back({d, d, DT_DIR});
-        entries.insert(entries.begin(), front.begin(), front.end());
-    }
-    if (entries.empty()) return nullptr;
-    return std::make_unique<PosixFind>(guard.release(), std::move(entries));
+    const std::string_view mask = slash == std::string::npos ? std::string_view(pattern)
+                                                             : std::string_view(pattern).substr(slash + 1);
+    auto listing = readListing(dir);
+    if (!listing) return nullptr;
+    std::vector<const Entry*> found;
+    if (dir != "/")
+        for (const Entry* dot : {&kDot, &kDotDot})
+            if (MatchesFileMask(dot->name, mask)) found.push_back(dot);
+    for (const Entry* e : listing->sorted)
+        if (MatchesFileMask(e->name, mask)) found.push_back(e);
+    if (found.empty()) return nullptr;
+    return std::make_unique<PosixFind>(std::move(listing), std::move(found));
 }
 
 std::vector<std::string> NativeLogicalDrives() { return {}; }
 
 std::string NativeFormatShortDate(int year, int month, int day) {
-    char text[32];
+    char text[40];
     std::snprintf(text, sizeof text, "%d/%d/%d", month, day, year);
     return text;
 }

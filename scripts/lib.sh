@@ -1,0 +1,69 @@
+# shellcheck shell=bash
+# Sourced by run.sh and test.sh: the Windows build, the Wine prefix under
+# build/, and a private X display for running without a screen.
+# Expects $root (the repository) to be set.
+: "${root:?}"
+
+# Cross-compiles the given targets into build/mingw; the log goes to $1.
+build_windows() {
+    local log="$1"
+    shift
+    {
+        cmake -S "$root" -B "$root/build/mingw" -G Ninja \
+            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" &&
+            cmake --build "$root/build/mingw" -j2 --target "$@"
+    } >"$log" 2>&1
+}
+
+# One prefix for all runs; creating it takes 10 to 30 seconds.
+wine_env() {
+    export WINEPREFIX="$root/build/wine"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export HOME="${HOME:-$root/build}"
+}
+
+wine_prefix() {
+    wine_env
+    [ -f "$WINEPREFIX/system.reg" ] && return 0
+    mkdir -p "$WINEPREFIX"
+    # No Mono or Gecko: nothing here needs them, and there is no network.
+    WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="" wineboot -i >"$root/build/wineboot.log" 2>&1 </dev/null || true
+    wineserver -w
+    [ -f "$WINEPREFIX/system.reg" ]
+}
+
+# The Windows form of a Linux path.
+winpath() { winepath -w "$1" 2>/dev/null; }
+
+# Starts Xvfb on a display that is free (Xvfb picks it) and exports DISPLAY.
+XVFB_PID=""
+start_xvfb() {
+    local numfile
+    numfile="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 </dev/null &
+    XVFB_PID=$!
+    for _ in $(seq 1 100); do
+        [ -s "$numfile" ] && break
+        sleep 0.1
+    done
+    if [ ! -s "$numfile" ]; then
+        rm -f "$numfile"
+        return 1
+    fi
+    DISPLAY=":$(head -n 1 "$numfile")"
+    export DISPLAY
+    rm -f "$numfile"
+}
+
+# Ends what the scripts started: the prefix's Wine processes and our Xvfb.
+stop_all() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "${WINEPREFIX:-}" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" >/dev/null 2>&1 || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    fi
+}

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The whole test run: unit tests on the native build, the same tests under
+# AddressSanitizer and UBSan, then the Windows executables under Wine inside
+# Xvfb. Prints "N passed, N failed" (all stages together) as its last line and
+# exits non-zero when anything failed or did not build.
+set -uo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root" || exit 1
+# shellcheck source=scripts/lib.sh
+. "$root/scripts/lib.sh"
+
+logs="$root/build/test-logs"
+mkdir -p "$logs"
+passed=0
+failed=0
+
+# A stage that could not run counts as one failure, so it cannot pass unseen.
+stage_broken() {
+    local log="${3:-}"
+    if [ -n "$log" ] && [ -f "$log" ]; then
+        echo "== $1: $2 (log: ${log#"$root"/})"
+        tail -n 40 "$log"
+    else
+        echo "== $1: $2"
+    fi
+    failed=$((failed + 1))
+}
+
+# Runs a GoogleTest binary and adds its counts.
+run_gtest() {
+    local name="$1" binary="$2" out="$logs/$1.txt"
+    timeout 900 "$binary" --gtest_brief=1 >"$out" 2>&1 </dev/null
+    local rc=$?
+    local p f
+    p="$(sed -n 's/^\[  PASSED  \] \([0-9][0-9]*\) tests\{0,1\}\..*/\1/p' "$out" | tail -n 1)"
+    f="$(sed -n 's/^\[  FAILED  \] \([0-9][0-9]*\) tests\{0,1\}, listed below.*/\1/p' "$out" | tail -n 1)"
+    grep -v '^\[==========\]\|^\[----------\]' "$out" | tail -n 60
+    if [ -z "$p" ] && [ -z "$f" ]; then
+        stage_broken "$name" "no test summary, exit code $rc" "$out"
+        return
+    fi
+    p="${p:-0}"
+    f="${f:-0}"
+    passed=$((passed + p))
+    failed=$((failed + f))
+    echo "== $name: $p tests passed, $f failed"
+    # A sanitizer report after the last test, or a crash, still fails the run.
+    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+        stage_broken "$name" "exit code $rc after the tests" "$out"
+    fi
+}
+
+if ! bash "$root/scripts/setup.sh"; then
+    echo "== setup failed"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+
+# 1. Native build (Debug): unit tests; the benchmarks are built, not run.
+echo "== native build"
+if cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >"$logs/native-build.log" 2>&1 &&
+    cmake --build "$root/build/native" -j2 >>"$logs/native-build.log" 2>&1; then
+    run_gtest "native unit tests" "$root/build/native/tolvek_unit_tests"
+else
+    stage_broken "native build" "failed" "$logs/native-build.log"
+fi
+
+# 2. The same tests under AddressSanitizer and UBSan.
+echo "== sanitizer build"
+if cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVEK_SANITIZE=ON \
+    >"$logs/asan-build.log" 2>&1 &&
+    cmake --build "$root/build/asan" -j2 --target tolvek_unit_tests >>"$logs/asan-build.log" 2>&1; then
+    ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        run_gtest "sanitizer unit tests" "$root/build/asan/tolvek_unit_tests"
+else
+    stage_broken "sanitizer build" "failed" "$logs/asan-build.log"
+fi
+
+# 3. The Windows executables and the end-to-end driver, run under Wine.
+echo "== windows build"
+if build_windows "$logs/mingw-build.log" tolvek tolvek-compact tolvek-e2e; then
+    trap stop_all EXIT
+    if ! wine_prefix; then
+        stage_broken "wine prefix" "wineboot failed" "$root/build/wineboot.log"
+    elif ! start_xvfb; then
+        stage_broken "xvfb" "cannot start Xvfb" ""
+    else
+        scratch="$root/build/e2e-scratch"
+        rm -rf "$scratch"
+        mkdir -p "$scratch"
+        out="$logs/e2e.txt"
+        timeout 600 wine "$root/build/mingw/tests/e2e/tolvek-e2e.exe" \
+            "$(winpath "$root/build/mingw/tolvek.exe")" "$(winpath "$root/build/mingw/tolvek-compact.exe")" \
+            "$(winpath "$scratch")" >"$out" 2>"$logs/e2e-wine.log" </dev/null
+        rc=$?
+        tr -d '\r' <"$out" >"$out.tmp" && mv "$out.tmp" "$out"
+        last="$(tail -n 1 "$out")"
+        sed '$d' "$out"
+        if [[ "$last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+            passed=$((passed + BASH_REMATCH[1]))
+            failed=$((failed + BASH_REMATCH[2]))
+            echo "== wine end-to-end: ${BASH_REMATCH[1]} checks passed, ${BASH_REMATCH[2]} failed"
+            if [ "$rc" -ne 0 ] && [ "${BASH_REMATCH[2]}" -eq 0 ]; then
+                stage_broken "wine end-to-end" "exit code $rc" "$logs/e2e-wine.log"
+            fi
+        else
+            stage_broken "wine end-to-end" "no summary line, exit code $rc" "$logs/e2e-wine.log"
+        fi
+    fi
+    stop_all
+else
+    stage_broken "windows build" "failed" "$logs/mingw-build.log"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

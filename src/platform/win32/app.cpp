@@ -1,0 +1,204 @@
+// The application driver: message loop, key pre-translation, message boxes,
+// cursor shape and the desktop.
+#include "platform/win32/win32.h"
+// After <windows.h>, which it needs.
+#include <commctrl.h>
+
+namespace win32 {
+
+namespace {
+
+constexpr wchar_t kAppClass[] = L"TApplication";
+
+BOOL CALLBACK collectEnabled(HWND hwnd, LPARAM lParam) {
+    if (::IsWindowEnabled(hwnd)) reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
+    return TRUE;
+}
+
+BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM lParam) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetMonitorInfoW(monitor, &info)) return TRUE;
+    auto& list = *reinterpret_cast<std::vector<TRect>*>(lParam);
+    TRect r{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
+    if (info.dwFlags & MONITORINFOF_PRIMARY)
+        list.insert(list.begin(), r);
+    else
+        list.push_back(r);
+    return TRUE;
+}
+
+}  // namespace
+
+TThreadWindowsDisabled::TThreadWindowsDisabled(HWND except) {
+    std::vector<HWND> enabled;
+    ::EnumThreadWindows(::GetCurrentThreadId(), collectEnabled, reinterpret_cast<LPARAM>(&enabled));
+    for (HWND hwnd : enabled) {
+        if (hwnd == except) continue;
+        ::EnableWindow(hwnd, FALSE);
+        disabled_.push_back(hwnd);
+    }
+}
+
+TThreadWindowsDisabled::~TThreadWindowsDisabled() {
+    for (HWND hwnd : disabled_)
+        if (::IsWindow(hwnd)) ::EnableWindow(hwnd, TRUE);
+}
+
+TWin32Application::TWin32Application(TApplication* app) : app_(app) {
+    // Loads the common controls that the manifest asks for, so that buttons
+    // and boxes get the system's current look.
+    INITCOMMONCONTROLSEX init{};
+    init.dwSize = sizeof init;
+    init.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&init);
+}
+
+TWin32Application& AppDriver() {
+    return static_cast<TWin32Application&>(Application->Driver());
+}
+
+LRESULT CALLBACK TWin32Application::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_TIMER && Application) {
+        // The timer id is the driver's address, checked before use.
+        auto* timer = reinterpret_cast<TWin32Timer*>(wParam);
+        if (AppDriver().timers_.count(timer)) timer->Timer()->Tick();
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool TWin32Application::Runs(const TTimer& timer) const {
+    for (const TWin32Timer* t : timers_)
+        if (t->Timer() == &timer) return true;
+    return false;
+}
+
+HWND TWin32Application::Window() {
+    if (window_) return window_.get();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (!::GetClassInfoExW(Instance(), kAppClass, &wc)) {
+        wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = &TWin32Application::WndProc;
+        wc.hInstance = Instance();
+        wc.hIcon = ::LoadIconW(Instance(), MAKEINTRESOURCEW(1));
+        wc.lpszClassName = kAppClass;
+        ::RegisterClassExW(&wc);
+    }
+    window_.reset(::CreateWindowExW(0, kAppClass, Widen(app_->Title()).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    Instance(), nullptr));
+    return window_.get();
+}
+
+void TWin32Application::TitleChanged() {
+    if (HWND hwnd = Window()) ::SetWindowTextW(hwnd, Widen(app_->Title()).c_str());
+}
+
+int TWin32Application::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    HWND owner = ::GetActiveWindow();
+    if (!owner && app_->MainForm) owner = FormDriverOf(app_->MainForm)->ExistingHandle();
+    if (!owner) flags |= MB_TASKMODAL;
+    // The box disables and re-enables its owner itself; doing that here too
+    // would hand the activation to another program when it closes.
+    TThreadWindowsDisabled others(owner);
+    return ::MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), flags);
+}
+
+bool TWin32Application::PreTranslate(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    TWin32Form* driver = root ? TWin32Form::FromWindow(root) : nullptr;
+    if (!driver || driver->Destroying()) return false;
+    const auto key = static_cast<Word>(msg.wParam);
+    if (key == VK_RETURN || key == VK_ESCAPE) {
+        // An open drop-down list takes these keys to close itself.
+        for (HWND h = msg.hwnd; h && h != root; h = ::GetParent(h))
+            if (TWin32Control* c = TWin32Control::FromWindow(h))
+                if (c->Control()->Kind() == TControlKind::ComboBox && ::SendMessageW(h, CB_GETDROPPEDSTATE, 0, 0))
+                    return false;
+    }
+    const TShiftState shift = KeyShift();
+    // A handler that failed has had the key, and its error was reported.
+    bool handled = true;
+    app_->Dispatch([&] { handled = driver->Form()->KeyDown(key, shift); });
+    if (handled) return true;
+    // Then the focused control, which may want the key for itself.
+    for (HWND h = ::GetFocus(); h && h != root && ::IsChild(root, h); h = ::GetParent(h)) {
+        if (TWin32Control* c = TWin32Control::FromWindow(h)) {
+            TControl* control = c->Control();
+            handled = true;
+            app_->Dispatch([&] {
+                Word k = key;
+                handled = control->DoKeyDown(k, shift);
+            });
+            if (handled) return true;
+            break;
+        }
+    }
+    if (key == VK_TAB && !(shift & (ssCtrl | ssAlt))) {
+        HWND focus = ::GetFocus();
+        if (focus && !::IsChild(root, focus)) focus = nullptr;
+        // From the edit box inside a combo box, the combo box is the control.
+        while (focus && ::GetParent(focus) != root) focus = ::GetParent(focus);
+        if (HWND next = ::GetNextDlgTabItem(root, focus, (shift & ssShift) ? TRUE : FALSE)) {
+            ::SetFocus(next);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TWin32Application::Pump(const MSG& msg) {
+    if (PreTranslate(msg)) return;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+}
+
+void TWin32Application::Run() {
+    MSG msg;
+    while (!app_->Terminated()) {
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;  // WM_QUIT, or no queue to read
+        Pump(msg);
+    }
+}
+
+void TWin32Application::ProcessMessages() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Leave it for the loop that owns the program's end.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        Pump(msg);
+    }
+}
+
+void TWin32Application::Terminate() {
+    // A window message, unlike WM_QUIT, does not also end a message box or
+    // menu that is open at the time.
+    if (HWND hwnd = Window()) ::PostMessageW(hwnd, WM_NULL, 0, 0);
+}
+
+void TWin32Application::SetCursor(TCursor cursor) {
+    cursor_ = cursor;
+    ::SetCursor(::LoadCursorW(nullptr, cursor == TCursor::HourGlass ? IDC_WAIT : IDC_ARROW));
+}
+
+std::vector<TRect> TWin32Application::Monitors() {
+    std::vector<TRect> list;
+    ::EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&list));
+    if (list.empty()) list.push_back({0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)});
+    return list;
+}
+
+TPoint TWin32Application::CursorPos() {
+    POINT p{};
+    ::GetCursorPos(&p);
+    return {p.x, p.y};
+}
+
+}  // namespace win32

@@ -1,0 +1,166 @@
+// GDI drawing for the portable canvas, on a window's paint DC or on an
+// off-screen bitmap (a memory DC over a top-down 32-bit DIB section), and the
+// window messages of the custom-drawn control and the panel.
+#include "platform/canvas.h"
+
+#include <vector>
+
+#include "platform/extctrls.h"
+#include "platform/win32/win32.h"
+
+namespace win32 {
+
+namespace {
+
+// The canvas passes 0x00BBGGRR, which is a COLORREF already.
+COLORREF colorRef(std::uint32_t color) { return static_cast<COLORREF>(color & 0xFFFFFF); }
+
+TGdiObject solidBrush(std::uint32_t color) { return TGdiObject(::CreateSolidBrush(colorRef(color))); }
+TGdiObject solidPen(std::uint32_t color, int width) {
+    return TGdiObject(::CreatePen(PS_SOLID, width < 1 ? 1 : width, colorRef(color)));
+}
+
+// An off-screen bitmap: the canvas on a memory DC that owns its DIB section.
+class TGdiBitmap : public TGdiCanvas {
+public:
+    TGdiBitmap() : memory_(::CreateCompatibleDC(nullptr)) { dc_ = memory_.get(); }
+    TGdiBitmap(const TGdiBitmap&) = delete;
+    TGdiBitmap& operator=(const TGdiBitmap&) = delete;
+    ~TGdiBitmap() override { deselect(); }
+
+    void SetSize(int width, int height) override {
+        deselect();
+        bitmap_.reset();
+        if (!memory_ || width <= 0 || height <= 0) return;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_ = TGdiObject(::CreateDIBSection(memory_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (bitmap_) original_ = ::SelectObject(memory_.get(), bitmap_.get());
+    }
+
+private:
+    // A bitmap that is selected into a DC cannot be deleted.
+    void deselect() {
+        if (original_) ::SelectObject(memory_.get(), original_);
+        original_ = nullptr;
+    }
+
+    TMemoryDC memory_;
+    TGdiObject bitmap_;
+    HGDIOBJ original_ = nullptr;
+};
+
+}  // namespace
+
+void TGdiCanvas::FillRect(const TRect& r, std::uint32_t color) {
+    TGdiObject brush = solidBrush(color);
+    RECT rect{r.left, r.top, r.right, r.bottom};
+    ::FillRect(dc_, &rect, static_cast<HBRUSH>(brush.get()));
+}
+
+void TGdiCanvas::SetPixel(int x, int y, std::uint32_t color) { ::SetPixelV(dc_, x, y, colorRef(color)); }
+
+std::uint32_t TGdiCanvas::GetPixel(int x, int y) {
+    ::GdiFlush();
+    const COLORREF c = ::GetPixel(dc_, x, y);
+    return c == CLR_INVALID ? 0 : static_cast<std::uint32_t>(c);
+}
+
+void TGdiCanvas::Polygon(const TPoint* points, std::size_t count, std::uint32_t pen, int penWidth,
+                         std::uint32_t brush) {
+    std::vector<POINT> pts(count);
+    for (std::size_t i = 0; i < count; ++i) pts[i] = {points[i].x, points[i].y};
+    TGdiObject p = solidPen(pen, penWidth), b = solidBrush(brush);
+    TSelectGuard usePen(dc_, p.get()), useBrush(dc_, b.get());
+    ::SetPolyFillMode(dc_, ALTERNATE);
+    ::Polygon(dc_, pts.data(), static_cast<int>(pts.size()));
+}
+
+void TGdiCanvas::Ellipse(const TRect& box, std::uint32_t pen, int penWidth, std::uint32_t brush) {
+    TGdiObject p = solidPen(pen, penWidth), b = solidBrush(brush);
+    TSelectGuard usePen(dc_, p.get()), useBrush(dc_, b.get());
+    ::Ellipse(dc_, box.left, box.top, box.right, box.bottom);
+}
+
+void TGdiCanvas::ClipToEllipse(const TRect& box) {
+    // The DC keeps a copy of the region, so ours goes at once.
+    TGdiObject region(::CreateEllipticRgn(box.left, box.top, box.right, box.bottom));
+    if (region) ::SelectClipRgn(dc_, static_cast<HRGN>(region.get()));
+}
+
+void TGdiCanvas::RemoveClip() { ::SelectClipRgn(dc_, nullptr); }
+
+void TGdiCanvas::StretchCopy(const TRect& dest, IBitmapDriver& source, const TRect& src) {
+    // One backend is linked, so every bitmap is ours.
+    HDC from = static_cast<TGdiCanvas&>(source).DC();
+    if (dest.Width() == src.Width() && dest.Height() == src.Height()) {
+        ::BitBlt(dc_, dest.left, dest.top, dest.Width(), dest.Height(), from, src.left, src.top, SRCCOPY);
+        return;
+    }
+    ::SetStretchBltMode(dc_, COLORONCOLOR);
+    ::StretchBlt(dc_, dest.left, dest.top, dest.Width(), dest.Height(), from, src.left, src.top, src.Width(),
+                 src.Height(), SRCCOPY);
+}
+
+void TWin32Control::createWnd() {
+    // A control that refuses its window (no controller, say) gets none.
+    try {
+        static_cast<TCustomControl*>(control_)->CreateWnd();
+    } catch (...) {
+        window_.reset();
+        throw;
+    }
+}
+
+LRESULT TWin32Control::customMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* custom = control_->Kind() == TControlKind::Custom ? static_cast<TCustomControl*>(control_) : nullptr;
+    switch (msg) {
+        case WM_ERASEBKGND:
+            // Painting covers every pixel; erasing first would only flicker.
+            if (custom && !custom->EraseBackground()) return 1;
+            break;
+        case WM_SIZE:
+            // What a custom control draws depends on its whole size.
+            if (custom) ::InvalidateRect(hwnd, nullptr, FALSE);
+            break;
+        case WM_GETDLGCODE:
+            if (custom) return static_cast<LRESULT>(custom->DialogCode());
+            break;
+        case WM_LBUTTONDBLCLK:
+            if (custom) {
+                Application->Dispatch([custom] { custom->DblClick(); });
+                return 0;
+            }
+            break;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(hwnd, &ps);
+            if (custom) {
+                TGdiCanvas surface(dc);
+                Application->Dispatch([&] { custom->PaintWindow(surface); });
+            } else {
+                RECT rc{};
+                ::GetClientRect(hwnd, &rc);
+                ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+                if (static_cast<TPanel*>(control_)->Bevel) ::DrawEdge(dc, &rc, BDR_RAISEDOUTER, BF_RECT);
+            }
+            ::EndPaint(hwnd, &ps);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return callOld(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace win32
+
+std::unique_ptr<IBitmapDriver> newBitmapDriver() { return std::make_unique<win32::TGdiBitmap>(); }
+
+std::uint32_t SystemColorRGB(int index) { return static_cast<std::uint32_t>(::GetSysColor(index)); }

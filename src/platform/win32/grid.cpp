@@ -1,0 +1,362 @@
+// The string grid: drawn here from the portable grid's cells, widths and
+// positions; what the user does (select, scroll, drag a column border,
+// click) goes back to it.
+#include <algorithm>
+
+#include "platform/win32/win32.h"
+
+namespace win32 {
+
+namespace {
+
+constexpr int kBorderGrip = 3;  // pixels either side of a column border that grab it
+
+struct TSpan {
+    int index, start, size;
+};
+
+// The columns (or rows) on screen: the fixed ones, then from the first
+// scrolled-in one on, while they start inside `extent`.
+std::vector<TSpan> visibleSpans(int fixed, int first, int count, int line, int extent,
+                                const std::function<int(int)>& size) {
+    std::vector<TSpan> spans;
+    int pos = 0;
+    for (int i = 0; i < count && i < fixed; ++i) {
+        spans.push_back({i, pos, size(i)});
+        pos += size(i) + line;
+    }
+    for (int i = std::max(first, fixed); i < count && pos < extent; ++i) {
+        spans.push_back({i, pos, size(i)});
+        pos += size(i) + line;
+    }
+    return spans;
+}
+
+// How many scrolling columns (or rows) from `first` fit whole in `extent`.
+int fullyVisible(int fixed, int first, int count, int line, int extent, const std::function<int(int)>& size) {
+    int pos = 0;
+    for (int i = 0; i < fixed && i < count; ++i) pos += size(i) + line;
+    int n = 0;
+    for (int i = std::max(first, fixed); i < count; ++i) {
+        pos += size(i) + line;
+        if (pos > extent) break;
+        ++n;
+    }
+    return std::max(n, 1);
+}
+
+RECT clientRect(HWND hwnd) {
+    RECT rc{};
+    ::GetClientRect(hwnd, &rc);
+    return rc;
+}
+
+}  // namespace
+
+int TWin32Control::gridBorderAt(int x, int y) const {
+    auto* grid = static_cast<TStringGrid*>(control_);
+    if (!grid->ColSizing || !window_) return -1;
+    // Borders are grabbed in the title rows only.
+    if (y < 0 || y >= grid->FixedRows * (grid->DefaultRowHeight + grid->GridLineWidth)) return -1;
+    const RECT rc = clientRect(window_.get());
+    for (const TSpan& c : visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), grid->GridLineWidth,
+                                       rc.right, [grid](int i) { return grid->ColWidth(i); })) {
+        const int edge = c.start + c.size;
+        if (x >= edge - kBorderGrip && x <= edge + grid->GridLineWidth + kBorderGrip) return c.index;
+    }
+    return -1;
+}
+
+void TWin32Control::gridScrollBars() {
+    if (!window_) return;
+    auto* grid = static_cast<TStringGrid*>(control_);
+    HWND hwnd = window_.get();
+    const RECT rc = clientRect(hwnd);
+    const int line = grid->GridLineWidth;
+    auto width = [grid](int i) { return grid->ColWidth(i); };
+    auto height = [grid](int) { return grid->DefaultRowHeight; };
+
+    SCROLLINFO v{};
+    v.cbSize = sizeof v;
+    v.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    v.nMin = grid->FixedRows;
+    v.nMax = std::max(grid->RowCount() - 1, grid->FixedRows);
+    v.nPage =
+        static_cast<UINT>(fullyVisible(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom, height));
+    v.nPos = grid->TopRow();
+    if (grid->RowCount() <= grid->FixedRows) v.nPage = static_cast<UINT>(v.nMax - v.nMin + 1);
+    ::SetScrollInfo(hwnd, SB_VERT, &v, TRUE);
+
+    SCROLLINFO h{};
+    h.cbSize = sizeof h;
+    h.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    h.nMin = grid->FixedCols;
+    h.nMax = std::max(grid->ColCount() - 1, grid->FixedCols);
+    h.nPage =
+        static_cast<UINT>(fullyVisible(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, rc.right, width));
+    h.nPos = grid->LeftCol();
+    // Everything fits: no bar.
+    int total = 0;
+    for (int i = 0; i < grid->ColCount(); ++i) total += grid->ColWidth(i) + line;
+    if (total <= rc.right || grid->ColCount() <= grid->FixedCols) h.nPage = static_cast<UINT>(h.nMax - h.nMin + 1);
+    ::SetScrollInfo(hwnd, SB_HORZ, &h, TRUE);
+}
+
+void TWin32Control::gridMoveTo(int col, int row) {
+    auto* grid = static_cast<TStringGrid*>(control_);
+    if (grid->ColCount() <= grid->FixedCols || grid->RowCount() <= grid->FixedRows) return;
+    col = std::clamp(col, grid->FixedCols, grid->ColCount() - 1);
+    row = std::clamp(row, grid->FixedRows, grid->RowCount() - 1);
+    Application->Dispatch([&] { grid->SelectedByUser(col, row); });
+    if (!window_) return;
+    const RECT rc = clientRect(window_.get());
+    const int line = grid->GridLineWidth;
+    auto width = [grid](int i) { return grid->ColWidth(i); };
+    auto height = [grid](int) { return grid->DefaultRowHeight; };
+    // The current cell comes into view.
+    int top = grid->TopRow(), left = grid->LeftCol();
+    if (row < top) top = row;
+    while (row >= top + fullyVisible(grid->FixedRows, top, grid->RowCount(), line, rc.bottom, height)) ++top;
+    if (col < left) left = col;
+    while (col >= left + fullyVisible(grid->FixedCols, left, grid->ColCount(), line, rc.right, width) && left < col)
+        ++left;
+    if (top != grid->TopRow() || left != grid->LeftCol())
+        Application->Dispatch([&] { grid->ScrolledByUser(left, top); });
+    gridScrollBars();
+    ::InvalidateRect(window_.get(), nullptr, FALSE);
+}
+
+void TWin32Control::gridPaint(HDC target) {
+    auto* grid = static_cast<TStringGrid*>(control_);
+    const RECT rc = clientRect(window_.get());
+    if (rc.right <= 0 || rc.bottom <= 0) return;
+    // Drawn off screen and copied in one go, so nothing flickers.
+    TMemoryDC memory(::CreateCompatibleDC(target));
+    TGdiObject bitmap(::CreateCompatibleBitmap(target, rc.right, rc.bottom));
+    if (!memory || !bitmap) return;
+    TSelectGuard selectBitmap(memory.get(), bitmap.get());
+    TSelectGuard selectFont(memory.get(), font_);
+    HDC dc = memory.get();
+    ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_WINDOW));
+    ::SetBkMode(dc, TRANSPARENT);
+
+    const int line = grid->GridLineWidth;
+    const auto cols = visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, rc.right,
+                                   [grid](int i) { return grid->ColWidth(i); });
+    const auto rows = visibleSpans(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom,
+                                   [grid](int) { return grid->DefaultRowHeight; });
+    const bool focused = ::GetFocus() == window_.get();
+    for (const TSpan& r : rows) {
+        for (const TSpan& c : cols) {
+            RECT cell{c.start, r.start, c.start + c.size, r.start + r.size};
+            const bool fixed = c.index < grid->FixedCols || r.index < grid->FixedRows;
+            const bool current = !fixed && r.index == grid->Row() && (grid->RowSelect || c.index == grid->Col());
+            ::FillRect(dc, &cell, ::GetSysColorBrush(fixed ? COLOR_BTNFACE : current ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+            if (fixed) ::DrawEdge(dc, &cell, BDR_RAISEDINNER, BF_RECT);
+            const std::wstring text = Widen(grid->Cell(c.index, r.index));
+            RECT inner{cell.left + 2, cell.top, cell.right - 2, cell.bottom};
+            ::SetTextColor(dc, ::GetSysColor(current ? COLOR_HIGHLIGHTTEXT : fixed ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
+            ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &inner,
+                        DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            if (line > 0) {
+                const int lineColor = fixed ? COLOR_BTNSHADOW : grid->GridLines ? COLOR_BTNFACE : COLOR_WINDOW;
+                RECT right{cell.right, cell.top, cell.right + line, cell.bottom + line};
+                RECT bottom{cell.left, cell.bottom, cell.right + line, cell.bottom + line};
+                ::FillRect(dc, &right, ::GetSysColorBrush(lineColor));
+                ::FillRect(dc, &bottom, ::GetSysColorBrush(lineColor));
+            }
+            if (current && focused && !grid->RowSelect) ::DrawFocusRect(dc, &cell);
+        }
+    }
+    ::BitBlt(target, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+}
+
+LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* grid = static_cast<TStringGrid*>(control_);
+    const RECT rc = clientRect(hwnd);
+    const int line = grid->GridLineWidth;
+    auto width = [grid](int i) { return grid->ColWidth(i); };
+    auto height = [grid](int) { return grid->DefaultRowHeight; };
+    auto scrollTo = [&](int left, int top) {
+        const int lastTop =
+            std::max(grid->FixedRows, grid->RowCount() - fullyVisible(grid->FixedRows, grid->TopRow(), grid->RowCount(),
+                                                                      line, rc.bottom, height));
+        top = std::clamp(top, grid->FixedRows, lastTop);
+        left = std::clamp(left, grid->FixedCols, std::max(grid->FixedCols, grid->ColCount() - 1));
+        if (top == grid->TopRow() && left == grid->LeftCol()) return;
+        Application->Dispatch([&] { grid->ScrolledByUser(left, top); });
+        gridScrollBars();
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+    };
+    switch (msg) {
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers every pixel
+        case WM_PAINT: {
+            TPaint paint(hwnd);
+            gridPaint(paint.DC());
+            return 0;
+        }
+        case WM_SIZE:
+            gridScrollBars();
+            ::InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            ::InvalidateRect(hwnd, nullptr, FALSE);
+            return callOld(hwnd, msg, wParam, lParam);
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        case WM_VSCROLL:
+        case WM_HSCROLL: {
+            const bool vertical = msg == WM_VSCROLL;
+            const int page =
+                vertical ? fullyVisible(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom, height)
+                         : fullyVisible(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, rc.right, width);
+            int pos = vertical ? grid->TopRow() : grid->LeftCol();
+            switch (LOWORD(wParam)) {
+                case SB_LINEUP:
+                    --pos;
+                    break;
+                case SB_LINEDOWN:
+                    ++pos;
+                    break;
+                case SB_PAGEUP:
+                    pos -= page;
+                    break;
+                case SB_PAGEDOWN:
+                    pos += page;
+                    break;
+                case SB_TOP:
+                    pos = 0;
+                    break;
+                case SB_BOTTOM:
+                    pos = vertical ? grid->RowCount() : grid->ColCount();
+                    break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION: {
+                    SCROLLINFO si{};
+                    si.cbSize = sizeof si;
+                    si.fMask = SIF_TRACKPOS;
+                    ::GetScrollInfo(hwnd, vertical ? SB_VERT : SB_HORZ, &si);
+                    pos = si.nTrackPos;
+                    break;
+                }
+                default:
+                    return 0;
+            }
+            if (vertical)
+                scrollTo(grid->LeftCol(), pos);
+            else
+                scrollTo(pos, grid->TopRow());
+            return 0;
+        }
+        case WM_MOUSEWHEEL: {
+            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+            scrollTo(grid->LeftCol(), grid->TopRow() - 3 * notches);
+            return 0;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN: {
+            ::SetFocus(hwnd);
+            const int x = MouseX(lParam), y = MouseY(lParam);
+            const TShiftState shift = MouseShift(wParam);
+            if (msg == WM_LBUTTONDOWN) {
+                if (int border = gridBorderAt(x, y); border >= 0) {
+                    dragCol_ = border;
+                    dragStartX_ = x;
+                    dragStartWidth_ = grid->ColWidth(border);
+                    ::SetCapture(hwnd);
+                    return 0;
+                }
+                const TGridCoord at = grid->MouseCoord(x, y);
+                if (at.x >= grid->FixedCols && at.y >= grid->FixedRows) gridMoveTo(at.x, at.y);
+            }
+            const TMouseButton button = msg == WM_LBUTTONDOWN   ? TMouseButton::Left
+                                        : msg == WM_RBUTTONDOWN ? TMouseButton::Right
+                                                                : TMouseButton::Middle;
+            Application->Dispatch([&] { grid->MouseDown(button, shift, x, y); });
+            return 0;
+        }
+        case WM_LBUTTONDBLCLK:
+            Application->Dispatch([grid] { grid->DblClick(); });
+            return 0;
+        case WM_MOUSEMOVE:
+            if (dragCol_ >= 0) {
+                const int w = std::max(0, dragStartWidth_ + MouseX(lParam) - dragStartX_);
+                Application->Dispatch([&] { grid->ColWidthChangedByUser(dragCol_, w); });
+                gridScrollBars();
+                ::InvalidateRect(hwnd, nullptr, FALSE);
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (dragCol_ >= 0) {
+                dragCol_ = -1;
+                ::ReleaseCapture();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            dragCol_ = -1;
+            return 0;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && !AppDriver().Busy()) {
+                POINT p{};
+                ::GetCursorPos(&p);
+                ::ScreenToClient(hwnd, &p);
+                if (dragCol_ >= 0 || gridBorderAt(p.x, p.y) >= 0) {
+                    ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEWE));
+                    return TRUE;
+                }
+            }
+            break;
+        case WM_KEYDOWN: {
+            const int page = fullyVisible(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom, height);
+            const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
+            int col = grid->Col(), row = grid->Row();
+            switch (wParam) {
+                case VK_UP:
+                    --row;
+                    break;
+                case VK_DOWN:
+                    ++row;
+                    break;
+                case VK_LEFT:
+                case VK_RIGHT:
+                    if (grid->RowSelect) {
+                        // A selected row has no current column to move.
+                        scrollTo(grid->LeftCol() + (wParam == VK_LEFT ? -1 : 1), grid->TopRow());
+                        return 0;
+                    }
+                    col += wParam == VK_LEFT ? -1 : 1;
+                    break;
+                case VK_PRIOR:
+                    row -= page;
+                    break;
+                case VK_NEXT:
+                    row += page;
+                    break;
+                case VK_HOME:
+                    if (ctrl)
+                        row = grid->FixedRows;
+                    else
+                        col = grid->FixedCols;
+                    break;
+                case VK_END:
+                    if (ctrl)
+                        row = grid->RowCount() - 1;
+                    else
+                        col = grid->ColCount() - 1;
+                    break;
+                default:
+                    return callOld(hwnd, msg, wParam, lParam);
+            }
+            gridMoveTo(col, row);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return callOld(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace win32

@@ -1,0 +1,26 @@
+// tolvek-e2e.exe FULL.EXE COMPACT.EXE SCRATCHDIR [window|profile]
+// Runs the real executables and the platform's profile functions, prints one
+// line per check and "N passed, N failed" last.
+#include <cstdio>
+#include <string>
+
+#include "checks.h"
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: tolvek-e2e FULL.EXE COMPACT.EXE SCRATCHDIR [window|profile]\n");
+        return 2;
+    }
+    e2e::TTargets targets{argv[1], argv[2], argv[3]};
+    const std::wstring only = argc > 4 ? argv[4] : L"";
+    ::CreateDirectoryW(targets.scratch.c_str(), nullptr);
+
+    e2e::TReport report;
+    if (!e2e::FileExists(targets.scratch)) report.Check("scratch-directory", false, "cannot create it");
+    if (only.empty() || only == L"profile") e2e::RunProfileChecks(report, targets.scratch);
+    if (only.empty() || only == L"window") e2e::RunWindowChecks(report, targets);
+
+    std::printf("%d passed, %d failed\n", report.Passed(), report.Failed());
+    std::fflush(stdout);
+    return report.Failed() == 0 ? 0 : 1;
+}

@@ -1,0 +1,219 @@
+// The directory scanner on real temp trees, and the platform search rules
+// underneath it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "finder/dirscan.h"
+#include "fixture.h"
+#include "platform/filesearch.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Report {
+    std::string path, name;
+    bool operator==(const Report&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Report& r) { return os << r.path << "|" << r.name; }
+
+class ScanTest : public testing::Test {
+protected:
+    void make(const std::string& rel) {
+        const std::string full = dir.file(rel);
+        if (rel.ends_with("/"))
+            fs::create_directories(full);
+        else
+            writeFile(full, "x");
+    }
+    std::vector<Report> scan(const std::string& start, const std::string& mask, bool subdirs = true,
+                             int stopAfter = -1) {
+        std::vector<Report> out;
+        ScanDirectory(start, mask, subdirs, [&](const std::string& path, const TSearchRec& e) {
+            out.push_back({path, e.Name});
+            return static_cast<int>(out.size()) != stopAfter;
+        });
+        return out;
+    }
+    std::string root(const std::string& rel = "") const { return dir.path() + "/" + rel; }
+
+    TempDir dir;
+    TApplication app;
+};
+
+TEST_F(ScanTest, DepthFirstPreOrderWithOneSharedPath) {
+    for (const char* p : {"A/", "A/a1", "A/a2", "A/B/", "A/B/b1", "A/C/", "A/C/c1"}) make(p);
+    const std::vector<Report> expected{
+        {root("A/"), "a1"}, {root("A/"), "a2"}, {root("A/B/"), "b1"}, {root("A/C/"), "c1"}};
+
+    // Each file pass opens while only the ancestors' directory passes are
+    // open, so it was closed before its own directory pass began.
+    auto& rig = headless::rig();
+    std::vector<std::pair<std::string, int>> opened;
+    rig.onFindFirst = [&](const std::string& pattern) { opened.push_back({pattern, rig.openSearches}); };
+    EXPECT_EQ(scan(dir.file("A"), "*.*"), expected);
+    EXPECT_EQ(rig.openSearches, 0);
+    const std::vector<std::pair<std::string, int>> expectOpened{
+        {root("A/*.*"), 0}, {root("A/*.*"), 0},     {root("A/B/*.*"), 1},
+        {root("A/B/*.*"), 1}, {root("A/C/*.*"), 1}, {root("A/C/*.*"), 1}};
+    EXPECT_EQ(opened, expectOpened);
+
+    // A closing separator changes nothing.
+    EXPECT_EQ(scan(dir.file("A") + "/", "*.*"), expected);
+
+    // Without subdirectories only the start's own files, and no second pass.
+    rig.searchPatterns.clear();
+    EXPECT_EQ(scan(dir.file("A"), "*.*", false), (std::vector<Report>{{root("A/"), "a1"}, {root("A/"), "a2"}}));
+    EXPECT_EQ(rig.searchPatterns, std::vector<std::string>{root("A/*.*")});
+}
+
+TEST_F(ScanTest, MasksAttributesAndWhatIsNeverEntered) {
+    for (const char* p : {"T/", "T/read.me", "T/README", "T/notes.TXT", "T/x.txtx", "T/a.b.txt", "T/TXT.dir/",
+                          "T/TXT.dir/inner.txt", "T/hid/", "T/hid/h.txt", "T/sys/", "T/sys/s.txt", "T/h.txt",
+                          "T/s.txt"})
+        make(p);
+    auto& rig = headless::rig();
+    rig.fileAttributes[dir.file("T/hid")] = faHidden;
+    rig.fileAttributes[dir.file("T/sys")] = faSysFile;
+    rig.fileAttributes[dir.file("T/h.txt")] = faHidden | faArchive;
+    rig.fileAttributes[dir.file("T/s.txt")] = faSysFile;
+
+    auto names = [&](const std::string& mask) {
+        std::vector<std::string> out;
+        for (auto& r : scan(dir.file("T"), mask)) out.push_back(r.path.substr(root().size()) + r.name);
+        return out;
+    };
+    // A matching directory is not reported, but files inside it are; hidden
+    // and system files are; hidden and system directories are not entered.
+    EXPECT_EQ(names("*.txt"),
+              (std::vector<std::string>{"T/a.b.txt", "T/h.txt", "T/notes.TXT", "T/s.txt", "T/TXT.dir/inner.txt"}));
+    for (const std::string& p : rig.searchPatterns) {
+        EXPECT_EQ(p.find("/hid/"), std::string::npos) << p;
+        EXPECT_EQ(p.find("/sys/"), std::string::npos) << p;
+    }
+    // An empty mask is every file, names without a dot included.
+    EXPECT_EQ(names(""), names("*.*"));
+    EXPECT_EQ(names("").size(), 8u);
+    EXPECT_EQ(names("READ*.*"), (std::vector<std::string>{"T/read.me", "T/README"}));
+    EXPECT_EQ(names("?.txt"), (std::vector<std::string>{"T/h.txt", "T/s.txt"}));
+    EXPECT_EQ(names("*."), std::vector<std::string>{"T/README"});
+    EXPECT_TRUE(names("nothing*").empty());
+    EXPECT_EQ(rig.openSearches, 0);
+
+    // A start that does not exist reports nothing.
+    EXPECT_TRUE(scan(dir.file("missing"), "*.*").empty());
+}
+
+TEST_F(ScanTest, StoppingClosesEverySearch) {
+    for (const char* p : {"A/", "A/a1", "A/a2", "A/B/", "A/B/b1", "A/B/b2", "A/C/", "A/C/c1"}) make(p);
+    auto& rig = headless::rig();
+    EXPECT_EQ(scan(dir.file("A"), "*.*", true, 1), (std::vector<Report>{{root("A/"), "a1"}}));
+    EXPECT_EQ(rig.searchPatterns, std::vector<std::string>{root("A/*.*")});  // no subdirectory entered
+    EXPECT_EQ(rig.openSearches, 0);
+
+    // Stopped deep down: nothing after it, every level closed.
+    EXPECT_EQ(scan(dir.file("A"), "*.*", true, 3).back(), (Report{root("A/B/"), "b1"}));
+    EXPECT_EQ(rig.searchPatterns.back(), root("A/B/*.*"));
+    EXPECT_EQ(rig.openSearches, 0);
+}
+
+TEST_F(ScanTest, TheDirectoryPassSeesWhatTheCallbackMade) {
+    for (const char* p : {"O/", "O/o1", "O/o2"}) make(p);
+    // An old directory, so that nothing about its listing is in doubt.
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.file("O").c_str(), old, 0), 0);
+    ::usleep(30000);
+    std::vector<std::string> names;
+    ScanDirectory(dir.file("O"), "*", true, [&](const std::string&, const TSearchRec& e) {
+        names.push_back(e.Name);
+        if (e.Name == "o1") make("O/new/");
+        if (e.Name == "o2") make("O/new/n1");
+        return true;
+    });
+    EXPECT_EQ(names, (std::vector<std::string>{"o1", "o2", "n1"}));
+    make("O/o3");
+    EXPECT_EQ(scan(dir.file("O"), "o3").size(), 1u);
+}
+
+TEST_F(ScanTest, EmptyStartIsTheCurrentDirectory) {
+    make("W/");
+    make("W/w1");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.file("W"));
+    const auto reports = scan("", "");
+    fs::current_path(before);
+    EXPECT_EQ(reports, (std::vector<Report>{{dir.file("W") + "/", "w1"}}));
+}
+
+TEST_F(ScanTest, LinksAreNotFollowed) {
+    for (const char* p : {"L/", "L/f1", "L/sub/", "L/sub/f2"}) make(p);
+    // A link back to an ancestor would make the walk endless.
+    fs::create_directory_symlink(dir.file("L"), dir.file("L/sub/loop"));
+    fs::create_symlink(dir.file("L/f1"), dir.file("L/sub/f1link"));
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> attrs;
+    ScanDirectory(dir.file("L"), "*", true, [&](const std::string&, const TSearchRec& e) {
+        names.push_back(e.Name);
+        attrs.push_back(e.Attr);
+        return true;
+    });
+    EXPECT_EQ(names, (std::vector<std::string>{"f1", "f1link", "f2"}));
+    EXPECT_EQ(attrs[1] & faReparsePoint, faReparsePoint);
+}
+
+TEST_F(ScanTest, SizeAndTimeOfAnEntry) {
+    make("S/");
+    const std::string big = dir.file("S/big.bin");
+    writeFile(big, "");
+    // Sparse: 3 GiB on paper, nothing on disk.
+    ASSERT_EQ(::truncate(big.c_str(), 3LL << 30), 0);
+    std::tm local{};
+    local.tm_year = 2004 - 1900;
+    local.tm_mon = 6;
+    local.tm_mday = 9;
+    local.tm_hour = 13;
+    local.tm_min = 45;
+    local.tm_sec = 31;
+    local.tm_isdst = -1;
+    const timeval times[2] = {{std::mktime(&local), 0}, {std::mktime(&local), 0}};
+    ASSERT_EQ(::utimes(big.c_str(), times), 0);
+
+    TSearchRec found;
+    ScanDirectory(dir.file("S"), "BIG.BIN", false, [&](const std::string&, const TSearchRec& e) {
+        found = e;
+        return true;
+    });
+    EXPECT_EQ(found.Size, 3LL << 30);
+    EXPECT_EQ(found.Attr, faArchive);
+    // 2004-07-09 13:45:30 (seconds are kept in steps of two).
+    EXPECT_EQ(found.Time, PackDosDateTime(2004, 7, 9, 13, 45, 30));
+    EXPECT_EQ(static_cast<std::uint32_t>(found.Time), (24u << 9 | 7u << 5 | 9u) << 16 | (13u << 11 | 45u << 5 | 15u));
+    const TDosDate d = UnpackDosDate(found.Time);
+    EXPECT_EQ((std::vector<int>{d.year, d.month, d.day}), (std::vector<int>{2004, 7, 9}));
+}
+
+TEST(FileMask, PlatformWildcardRules) {
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool match;
+    };
+    const Case cases[] = {
+        {"abc", "*.*", true},        {"abc", "*", true},           {"ABC.TXT", "*.txt", true},
+        {"abc.txt", "*.TXT", true},  {"abc.txtx", "*.txt", false}, {"a.b", "?.?", true},
+        {"ab.b", "?.?", false},      {"README", "READ*.*", true},  {"READ", "READ*.*", true},
+        {"READ.ME", "READ*.*", true}, {"xREAD", "READ*", false},   {"noext", "*.", true},
+        {"has.ext", "*.", false},    {"a.b.c", "*.c", true},       {"Ünï.txt", "ünÏ.TXT", true},
+        {"Ünï.txt", "Ünï.TXT", true}, {"Ünï.txt", "??.txt", false}, {"Ünï.txt", "???.txt", true},
+        {"Łódź", "łÓDŹ", true},      {"Жук.doc", "жУК.*", true},   {"straße", "STRASSE", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MatchesFileMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
+}
+
+}  // namespace
