@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "platform/drivers.h"
+#include "platform/extctrls.h"
 #include "platform/menus.h"
 
 TApplication* Application = nullptr;
@@ -118,6 +119,13 @@ bool TForm::KeyDown(Word key, TShiftState shift) {
     TShortCut sc = static_cast<TShortCut>(key | ((shift & ssShift) ? scShift : 0) | ((shift & ssCtrl) ? scCtrl : 0) |
                                           ((shift & ssAlt) ? scAlt : 0));
     if (PopupMenu && PopupMenu->IsShortCut(sc)) return true;
+    for (TControl* c : Controls()) {
+        if (c->Kind() != TControlKind::MainMenu || sc == 0) continue;
+        if (TMenuItem* item = static_cast<TMainMenu*>(c)->Items().FindShortCut(sc)) {
+            item->Click();
+            return true;
+        }
+    }
     if ((shift & ssAlt) && !(shift & ssCtrl) && key >= '0' && key <= 'Z') {
         if (TControl* c = findAccelerator(static_cast<char>(key))) {
             if (c->Kind() == TControlKind::Label) {

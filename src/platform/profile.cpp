@@ -102,7 +102,8 @@ std::optional<std::string> TProfileData::Find(std::string_view section, std::str
 
 std::string TProfileData::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
     if (auto value = Find(section, key)) return Utf8Prefix(*value, kMaxValueChars);
-    return TrimRightBlanks(def);
+    // The default goes through the same buffer as a value.
+    return Utf8Prefix(TrimRightBlanks(def), kMaxValueChars);
 }
 
 bool TProfileData::SectionExists(std::string_view section) const { return findSection(section) != nullptr; }

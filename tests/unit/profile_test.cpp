@@ -116,6 +116,8 @@ TEST(ProfileData, LongValuesAreCutAt2047Characters) {
     EXPECT_EQ(cut.size(), 2047u * 2);
     EXPECT_TRUE(IsValidUtf8(cut));
     EXPECT_EQ(readBack(data, "S", "short"), std::string(2047, 'y'));
+    // A default goes through the same buffer.
+    EXPECT_EQ(data.ReadString("S", "missing", std::string(3000, 'd')), std::string(2047, 'd'));
 }
 
 TEST(ProfileData, OnlyLinesWithEqualsSignsAreKeys) {
