@@ -42,18 +42,7 @@ TfrmTime::TfrmTime(TComponent* owner) : TForm(owner, "TfrmTime") {
     TheClock.Loaded();
 
     OnShow = [this](TObject* s) { FormShow(s); };
-    // The toolkit's close runs the close query and then hides the window;
-    // the close handler runs there, since nothing here ever refuses.
-    OnCloseQuery = [this](TObject* s, bool& canClose) {
-        TCloseAction action = caHide;
-        FormClose(s, action);
-        canClose = action != caNone;
-        if (action == caFree) {
-            // What destroying the window would stop: the clock's trigger.
-            TheClock.SetActive(false);
-            released_ = true;
-        }
-    };
+    OnClose = [this](TObject* s, TCloseAction& action) { FormClose(s, action); };
 }
 
 TfrmTime::~TfrmTime() { DoDestroy(); }

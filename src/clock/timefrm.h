@@ -9,9 +9,6 @@
 #include "clock/tvclock.h"
 #include "platform/forms.h"
 
-enum TCloseAction { caNone, caHide, caFree, caMinimize };
-using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
-
 class TfrmTime : public TForm {
 public:
     explicit TfrmTime(TComponent* owner);
@@ -28,10 +25,4 @@ public:
     void FormShow(TObject* sender);
     void TheClockDblClick(TObject* sender);
     void FormClose(TObject* sender, TCloseAction& action);
-
-    // True once the window has closed for good.
-    bool Released() const { return released_; }
-
-private:
-    bool released_ = false;
 };

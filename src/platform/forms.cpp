@@ -71,10 +71,16 @@ bool TForm::CloseQuery() {
 
 void TForm::Close() {
     if (!CloseQuery()) return;
+    TCloseAction action = caHide;
+    if (OnClose) OnClose(this, action);
+    if (action == caNone) return;
     closed_ = true;
     if (modalResult_ == mrNone) modalResult_ = mrCancel;
     Hide();
-    if (Application->MainForm == this) Application->Terminate();
+    if (Application->MainForm == this)
+        Application->Terminate();
+    else if (action == caFree)
+        Application->Release(this);
 }
 
 void TForm::Activated() {
@@ -192,7 +198,27 @@ void TApplication::Run() {
     if (!terminated_) driver_->Run();
 }
 
-void TApplication::ProcessMessages() { driver_->ProcessMessages(); }
+void TApplication::ProcessMessages() {
+    driver_->ProcessMessages();
+    if (dispatchDepth_ == 0) FreeReleasedForms();
+}
+
+void TApplication::Release(TForm* form) {
+    // Never at once: the closing handler is usually still on the stack.
+    if (std::find(released_.begin(), released_.end(), form) == released_.end()) released_.push_back(form);
+}
+
+void TApplication::FreeReleasedForms() {
+    while (!released_.empty()) {
+        TForm* form = released_.back();
+        released_.pop_back();
+        auto it = std::find_if(forms_.begin(), forms_.end(), [form](auto& f) { return f.get() == form; });
+        if (it == forms_.end()) continue;  // not ours to free
+        form->DoDestroy();
+        if (MainForm == form) MainForm = nullptr;
+        forms_.erase(it);
+    }
+}
 
 void TApplication::Terminate() {
     terminated_ = true;

@@ -17,6 +17,8 @@ enum class TBorderStyle { None, Single, Sizeable, Dialog };
 enum class TFormStyle { Normal, StayOnTop };
 enum class TPosition { Designed, ScreenCenter };
 enum class TCursor { Default, HourGlass };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
 
 class TForm : public TControl {
 public:
@@ -40,6 +42,9 @@ public:
 
     TNotifyEvent OnCreate, OnShow, OnActivate, OnDeactivate, OnDestroy;
     TCloseQueryEvent OnCloseQuery;
+    // After the close query: caNone keeps the form, caFree releases it once
+    // the current event has run (forms made by CreateForm only).
+    TCloseEvent OnClose;
     TKeyEvent OnKeyDown;
 
     // Runs OnCreate; an exception there is reported and creation goes on.
@@ -53,8 +58,8 @@ public:
     int ShowModal();
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }
-    // Asks OnCloseQuery; when allowed, hides the form and, for the main form,
-    // ends the application. A modal form gets mrCancel.
+    // Asks OnCloseQuery, then OnClose; when allowed, hides the form and, for
+    // the main form, ends the application. A modal form gets mrCancel.
     void Close();
     bool CloseQuery();
     bool Closed() const { return closed_; }
@@ -97,12 +102,18 @@ public:
     void ShowException(const std::exception& e);
     template <class F>
     void Dispatch(F&& f) {
+        ++dispatchDepth_;
         try {
             f();
         } catch (const std::exception& e) {
             ShowException(e);
         }
+        if (--dispatchDepth_ == 0) FreeReleasedForms();
     }
+    // Frees `form` once no event is running any more.
+    void Release(TForm* form);
+    void FreeReleasedForms();
+    std::size_t FormCount() const { return forms_.size(); }
 
     // Creates a form that the application owns; the first becomes the main form.
     template <class T, class... A>
@@ -141,6 +152,8 @@ private:
     std::unique_ptr<IOperatingSystem> os_;
     std::unique_ptr<IApplicationDriver> driver_;
     std::vector<std::unique_ptr<TForm>> forms_;
+    std::vector<TForm*> released_;
+    int dispatchDepth_ = 0;
 };
 
 // The one application object, set while it exists.
