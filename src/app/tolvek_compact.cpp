@@ -1,12 +1,4 @@
-// Entry of tolvek-compact.exe: the compact fixed menu.
-#include "core/program.h"
-#include "platform/win32/win32.h"
+// Entry of tolvek-compact.exe: only the "&Tolvek" submenu is fixed.
+#include "app/entry.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    int argc = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    win32::TLocalMemory owner(reinterpret_cast<HLOCAL>(argv));
-    std::vector<std::string> args;
-    for (int i = 1; argv && i < argc; ++i) args.push_back(win32::Narrow(argv[i]));
-    return TolvekMain(args, TMenuVariant::Compact);
-}
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) { return RunFromCommandLine(TMenuVariant::Compact); }

@@ -42,6 +42,16 @@ void TTolvekForm::resetLauncher() {
     tvGo.StartDir = kDefaultStartDir;
 }
 
+void TTolvekForm::launchAndReset() {
+    try {
+        tvGo.Launch();
+    } catch (...) {
+        resetLauncher();
+        throw;
+    }
+    resetLauncher();
+}
+
 void TTolvekForm::RunEntry(TMenuItem* item) {
     std::string text = item->Hint;
     const auto space = text.find(' ');
@@ -52,13 +62,7 @@ void TTolvekForm::RunEntry(TMenuItem* item) {
         text.resize(dollar);
     }
     tvGo.Parameters = text;
-    try {
-        tvGo.Launch();
-    } catch (...) {
-        resetLauncher();
-        throw;
-    }
-    resetLauncher();
+    launchAndReset();
 }
 
 void TTolvekForm::RunTypedCommand(const std::string& program, const std::string& parameters) {
@@ -83,13 +87,7 @@ void TTolvekForm::RunTypedCommand(const std::string& program, const std::string&
     tvGo.StartDir = ExtractFilePath(program);
     tvGo.ProgramName = program;
     tvGo.Parameters = parameters;
-    try {
-        tvGo.Launch();
-    } catch (...) {
-        resetLauncher();
-        throw;
-    }
-    resetLauncher();
+    launchAndReset();
 }
 
 void TTolvekForm::ShowWinExecError(Word code) {

@@ -106,6 +106,8 @@ private:
                        void (TTolvekForm::*handler)(TObject*));
     void correctPosition();
     void resetLauncher();
+    // The launcher is reset after every start, also after a refused one.
+    void launchAndReset();
     void loadHistory();
 
     TMenuVariant variant_;
