@@ -11,14 +11,14 @@ tree=$(mktemp -d "${TMPDIR:-/tmp}/tolvek-scan-XXXXXX")
 trap 'rm -rf "$tree" "$tree.csv"' EXIT INT TERM
 
 TOLVEK_SCAN_TREE=$tree "$bench" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
-    --benchmark_format=csv >"$tree.csv" 2>/dev/null
+    --benchmark_color=false >"$tree.csv" 2>/dev/null
 
-# name,iterations,real_time,cpu_time,time_unit,...; find's own CPU time is
-# the last column of its rows.
-awk -F, '
-    /_median"?,/ {
-        name = $1; gsub(/"/, "", name); sub(/\/real_time/, "", name); sub(/_median$/, "", name)
-        real[name] = $3; cpu[name] = $4; last[name] = $NF
+# "NAME_median  WALL ms  CPU ms  ITERATIONS [find_cpu_ms=N]"; find's own CPU
+# time is its counter, since the CPU column counts the benchmark only.
+awk '
+    /_median / {
+        name = $1; sub(/\/real_time/, "", name); sub(/_median$/, "", name)
+        real[name] = $2; cpu[name] = $4; last[name] = $NF; sub(/.*=/, "", last[name])
     }
     END {
         printf "%-22s %10s %10s\n", "benchmark (median)", "wall ms", "cpu ms"

@@ -5,6 +5,10 @@
 // 20 files in every subdirectory (100,000 files), a quarter of them *.txt.
 // Run bench/compare_find.sh for the ratios; targets: the scanner within 1.2
 // times find's time, the store within 2 times the vector's.
+//
+// Measured with `bench/compare_find.sh build/scan_bench 10` (Release, g++ 12,
+// 2-core VM, ext4, medians): ScanDirectory 263 ms, find -iname 276 ms (0.95);
+// TSearchArray growth 232 ms, std::vector 179 ms (1.30).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>

@@ -43,11 +43,17 @@ void TfrmDir::showDirectory() {
                                    [this](const std::string& text) { return TextWidthOf(Label1, text); }));
 }
 
-void TfrmDir::SpeedButton1Click(TObject*) { SetModalResult(mrOk); }
+void TfrmDir::SpeedButton1Click(TObject*) {
+    SetModalResult(mrOk);
+}
 
-void TfrmDir::SpeedButton2Click(TObject*) { SetModalResult(mrCancel); }
+void TfrmDir::SpeedButton2Click(TObject*) {
+    SetModalResult(mrCancel);
+}
 
-std::string TfrmDir::GetDirectory() const { return DirListBox.Directory(); }
+std::string TfrmDir::GetDirectory() const {
+    return DirListBox.Directory();
+}
 
 void TSearchFrm::spdSearchClick(TObject*) {
     TfrmDir dialog(this);

@@ -52,7 +52,8 @@ std::string PadRight(const std::string& text, std::size_t width) {
 
 std::string AttrLetters(std::uint8_t attr, bool fixed) {
     std::string out;
-    const std::pair<std::uint8_t, char> bits[] = {{faReadOnly, 'R'}, {faHidden, 'H'}, {faSysFile, 'S'}, {faArchive, 'A'}};
+    const std::pair<std::uint8_t, char> bits[] = {
+        {faReadOnly, 'R'}, {faHidden, 'H'}, {faSysFile, 'S'}, {faArchive, 'A'}};
     for (auto [bit, letter] : bits)
         if (attr & bit)
             out += letter;
@@ -156,9 +157,9 @@ TSearchFrm::TSearchFrm(TComponent* owner) : TForm(owner, "TSearchFrm") {
     spdNextPage.HasGlyph = false;
     spdNextPage.OnClick = [this](TObject* s) { spdNextPageClick(s); };
 
-    for (auto [panel, name, align] : {std::tuple{&TvPanel2, "TvPanel2", TAlign::Left},
-                                      std::tuple{&TvPanel3, "TvPanel3", TAlign::Right},
-                                      std::tuple{&TvPanel4, "TvPanel4", TAlign::Bottom}}) {
+    for (auto [panel, name, align] :
+         {std::tuple{&TvPanel2, "TvPanel2", TAlign::Left}, std::tuple{&TvPanel3, "TvPanel3", TAlign::Right},
+          std::tuple{&TvPanel4, "TvPanel4", TAlign::Bottom}}) {
         panel->Name = name;
         panel->Align = align;
         panel->SetBounds(0, 0, 25, 25);
@@ -212,7 +213,9 @@ TSearchFrm::TSearchFrm(TComponent* owner) : TForm(owner, "TSearchFrm") {
     FormCreate(this);
 }
 
-TSearchFrm::~TSearchFrm() { DoDestroy(); }
+TSearchFrm::~TSearchFrm() {
+    DoDestroy();
+}
 
 TMenuItem* TSearchFrm::addItem(TMenuItem& parent, const char* name, const char* caption,
                                void (TSearchFrm::*handler)(TObject*)) {
@@ -260,8 +263,9 @@ void TSearchFrm::spFindNowClick(TObject*) {
     {
         THourGlass busy;
         try {
-            ScanDirectory(startIn, filter, cbIncludeSub.Checked(),
-                          [this](const std::string& path, const TSearchRec& entry) { return AddFoundFile(path, entry); });
+            ScanDirectory(
+                startIn, filter, cbIncludeSub.Checked(),
+                [this](const std::string& path, const TSearchRec& entry) { return AddFoundFile(path, entry); });
             if (FoundCount >= 1 && !Results->Resize(0, FoundCount - 1))
                 throw EOutOfMemory("Not enough memory to allocate data.");
         } catch (...) {
@@ -341,7 +345,9 @@ void TSearchFrm::clearResults() {
     spdNextPage.SetEnabled(true);
 }
 
-void TSearchFrm::spdStopNowClick(TObject*) { SetModalResult(mrCancel); }
+void TSearchFrm::spdStopNowClick(TObject*) {
+    SetModalResult(mrCancel);
+}
 
 void TSearchFrm::spdNextPageClick(TObject*) {
     if (CurrentPage >= TotalPages) return;
@@ -374,9 +380,13 @@ void TSearchFrm::txtStartInKeyDown(TObject*, Word& key, TShiftState) {
     spFindNow.SetFocus();
 }
 
-void TSearchFrm::txtSearchFilterExit(TObject*) { AddToSearchHistory(txtSearchFilter, txtSearchFilter.Text()); }
+void TSearchFrm::txtSearchFilterExit(TObject*) {
+    AddToSearchHistory(txtSearchFilter, txtSearchFilter.Text());
+}
 
-void TSearchFrm::txtStartInExit(TObject*) { AddToSearchHistory(txtStartIn, txtStartIn.Text()); }
+void TSearchFrm::txtStartInExit(TObject*) {
+    AddToSearchHistory(txtStartIn, txtStartIn.Text());
+}
 
 void TSearchFrm::spdHelpClick(TObject*) {
     Application->HelpCommand(HELP_KEY, reinterpret_cast<std::uintptr_t>(kHelpKeyword));

@@ -82,8 +82,8 @@ void TSearchFrm::SaveSearchList1Click(TObject*) {
     if (Results) {
         for (std::int32_t i = 0; i <= Results->High(); ++i) {
             const TExtSearchRec rec = Results->GetItem(i);
-            text += listLine(std::to_string(i + 1), rec.Path + rec.Name, AttrLetters(rec.Attr, true), ShortDate(rec.Time),
-                             std::to_string(rec.Size));
+            text += listLine(std::to_string(i + 1), rec.Path + rec.Name, AttrLetters(rec.Attr, true),
+                             ShortDate(rec.Time), std::to_string(rec.Size));
         }
     }
     // Written beside the file and put in its place only when complete, so a

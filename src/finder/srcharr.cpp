@@ -29,7 +29,9 @@ TExtSearchRec TSearchArray::GetItem(std::int32_t index) const {
     return items_[static_cast<std::size_t>(static_cast<std::int64_t>(index) - low_)];
 }
 
-void TSearchArray::SetDelta(std::int32_t value) { delta_ = value > 10000 ? 10000 : value; }
+void TSearchArray::SetDelta(std::int32_t value) {
+    delta_ = value > 10000 ? 10000 : value;
+}
 
 bool TSearchArray::Resize(std::int32_t newLow, std::int32_t newHigh) {
     if (newHigh < newLow) return false;

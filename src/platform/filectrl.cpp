@@ -9,7 +9,9 @@ namespace {
 
 constexpr Word VK_RETURN = 13;
 
-bool isDelim(char c) { return c == '\\' || c == '/'; }
+bool isDelim(char c) {
+    return c == '\\' || c == '/';
+}
 
 // The root ("C:\", "\\server\share\", "/") and the names below it.
 void splitPath(const std::string& path, std::string& root, std::vector<std::string>& names) {

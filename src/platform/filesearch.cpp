@@ -1,11 +1,15 @@
 #include "platform/filesearch.h"
 
-#include "platform/os.h"
 #include "platform/forms.h"
+#include "platform/os.h"
 
 // The defaults of the operating-system interface: the backend's own.
-std::unique_ptr<IFileFind> IOperatingSystem::FindFirst(const std::string& pattern) { return NativeFindFirst(pattern); }
-std::vector<std::string> IOperatingSystem::LogicalDrives() { return NativeLogicalDrives(); }
+std::unique_ptr<IFileFind> IOperatingSystem::FindFirst(const std::string& pattern) {
+    return NativeFindFirst(pattern);
+}
+std::vector<std::string> IOperatingSystem::LogicalDrives() {
+    return NativeLogicalDrives();
+}
 std::string IOperatingSystem::FormatShortDate(int year, int month, int day) {
     return NativeFormatShortDate(year, month, day);
 }
@@ -67,7 +71,9 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::u32string folded(std::string_view s) {
     std::u32string out;

@@ -9,7 +9,9 @@ const std::string kEmpty;
 constexpr Word VK_TAB = 9;
 }  // namespace
 
-int TextWidthOf(const TControl& control, const std::string& text) { return control.Driver()->TextWidth(text); }
+int TextWidthOf(const TControl& control, const std::string& text) {
+    return control.Driver()->TextWidth(text);
+}
 
 TStringGrid::TStringGrid(TControl* parent) : TControl(parent, TControlKind::StringGrid) {
     widths_.assign(5, DefaultColWidth);

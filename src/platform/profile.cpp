@@ -13,10 +13,12 @@ std::size_t firstNonBlank(std::string_view s) {
     return i;
 }
 
-// The name inside "[...]"; a header without "]" runs to the end of the line.
-std::string_view headerName(std::string_view text, std::size_t bracket) {
-    std::string_view rest = text.substr(bracket + 1);
-    return rest.substr(0, rest.find(']'));
+// The name between "[" and the last "]"; a line without "]" is no header.
+bool headerName(std::string_view text, std::size_t bracket, std::string_view& name) {
+    std::size_t close = text.rfind(']');
+    if (close == std::string_view::npos || close <= bracket) return false;
+    name = text.substr(bracket + 1, close - bracket - 1);
+    return true;
 }
 
 // Names and values that a reread would split, trim or classify differently
@@ -71,15 +73,16 @@ void TProfileData::reindex() {
         std::string_view text = lines_[i].text;
         std::size_t start = firstNonBlank(text);
         if (start == text.size()) continue;
-        if (text[start] == '[') {
-            auto [it, added] = sections_.try_emplace(LowerCase(TrimBlanks(headerName(text, start))));
+        std::string_view name;
+        if (text[start] == '[' && headerName(text, start, name)) {
+            auto [it, added] = sections_.try_emplace(LowerCase(TrimBlanks(name)));
             current = added ? &it->second : nullptr;
             if (current) current->header = current->lastLine = i;
             continue;
         }
         if (!current) continue;
         current->lastLine = i;
-        if (text[start] == ';') continue;
+        // As with the platform's own reader, ";" starts no comment: ";k=v" is key ";k".
         std::size_t eq = text.find('=');
         if (eq == std::string_view::npos) continue;
         current->keys.try_emplace(LowerCase(TrimBlanks(text.substr(0, eq))), i);
@@ -87,14 +90,14 @@ void TProfileData::reindex() {
 }
 
 const TProfileData::Section* TProfileData::findSection(std::string_view section) const {
-    auto it = sections_.find(LowerCase(section));
+    auto it = sections_.find(LowerCase(TrimBlanks(section)));
     return it == sections_.end() ? nullptr : &it->second;
 }
 
 std::optional<std::string> TProfileData::Find(std::string_view section, std::string_view key) const {
     const Section* s = findSection(section);
     if (!s) return std::nullopt;
-    auto it = s->keys.find(LowerCase(key));
+    auto it = s->keys.find(LowerCase(TrimBlanks(key)));
     if (it == s->keys.end()) return std::nullopt;
     std::string_view text = lines_[it->second].text;
     return unquote(TrimBlanks(text.substr(text.find('=') + 1)));

@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Grid rows are 24 pixels and a line high: row r starts at 25 * r.
-constexpr int rowY(int row) { return 25 * row + 5; }
+constexpr int rowY(int row) {
+    return 25 * row + 5;
+}
 
 class ActionsTest : public testing::Test {
 protected:
@@ -81,8 +83,8 @@ TEST_F(ActionsTest, SavedListBytes) {
     const std::string first = "1      " + prefix + "f001.txt" + std::string(70 - prefix.size() - 8, ' ') + "   A    " +
                               date + std::string(12 - date.size(), ' ') + "3\r\n";
     EXPECT_EQ(bytes.substr(header.size(), first.size()), first);
-    const std::string last = "150    " + prefix + longName + "R  A    " + date + std::string(12 - date.size(), ' ') +
-                             "1234\r\n";
+    const std::string last =
+        "150    " + prefix + longName + "R  A    " + date + std::string(12 - date.size(), ' ') + "1234\r\n";
     ASSERT_GE(bytes.size(), last.size());
     EXPECT_EQ(bytes.substr(bytes.size() - last.size()), last);
     EXPECT_EQ(rig().cursorShape, TCursor::Default);

@@ -21,7 +21,9 @@ struct Report {
     bool operator==(const Report&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& os, const Report& r) { return os << r.path << "|" << r.name; }
+std::ostream& operator<<(std::ostream& os, const Report& r) {
+    return os << r.path << "|" << r.name;
+}
 
 class ScanTest : public testing::Test {
 protected:
@@ -59,9 +61,9 @@ TEST_F(ScanTest, DepthFirstPreOrderWithOneSharedPath) {
     rig.onFindFirst = [&](const std::string& pattern) { opened.push_back({pattern, rig.openSearches}); };
     EXPECT_EQ(scan(dir.file("A"), "*.*"), expected);
     EXPECT_EQ(rig.openSearches, 0);
-    const std::vector<std::pair<std::string, int>> expectOpened{
-        {root("A/*.*"), 0}, {root("A/*.*"), 0},     {root("A/B/*.*"), 1},
-        {root("A/B/*.*"), 1}, {root("A/C/*.*"), 1}, {root("A/C/*.*"), 1}};
+    const std::vector<std::pair<std::string, int>> expectOpened{{root("A/*.*"), 0},   {root("A/*.*"), 0},
+                                                                {root("A/B/*.*"), 1}, {root("A/B/*.*"), 1},
+                                                                {root("A/C/*.*"), 1}, {root("A/C/*.*"), 1}};
     EXPECT_EQ(opened, expectOpened);
 
     // A closing separator changes nothing.
@@ -74,9 +76,9 @@ TEST_F(ScanTest, DepthFirstPreOrderWithOneSharedPath) {
 }
 
 TEST_F(ScanTest, MasksAttributesAndWhatIsNeverEntered) {
-    for (const char* p : {"T/", "T/read.me", "T/README", "T/notes.TXT", "T/x.txtx", "T/a.b.txt", "T/TXT.dir/",
-                          "T/TXT.dir/inner.txt", "T/hid/", "T/hid/h.txt", "T/sys/", "T/sys/s.txt", "T/h.txt",
-                          "T/s.txt"})
+    for (const char* p :
+         {"T/", "T/read.me", "T/README", "T/notes.TXT", "T/x.txtx", "T/a.b.txt", "T/TXT.dir/", "T/TXT.dir/inner.txt",
+          "T/hid/", "T/hid/h.txt", "T/sys/", "T/sys/s.txt", "T/h.txt", "T/s.txt"})
         make(p);
     auto& rig = headless::rig();
     rig.fileAttributes[dir.file("T/hid")] = faHidden;
@@ -205,13 +207,13 @@ TEST(FileMask, PlatformWildcardRules) {
         bool match;
     };
     const Case cases[] = {
-        {"abc", "*.*", true},        {"abc", "*", true},           {"ABC.TXT", "*.txt", true},
-        {"abc.txt", "*.TXT", true},  {"abc.txtx", "*.txt", false}, {"a.b", "?.?", true},
-        {"ab.b", "?.?", false},      {"README", "READ*.*", true},  {"READ", "READ*.*", true},
-        {"READ.ME", "READ*.*", true}, {"xREAD", "READ*", false},   {"noext", "*.", true},
-        {"has.ext", "*.", false},    {"a.b.c", "*.c", true},       {"Ünï.txt", "ünÏ.TXT", true},
+        {"abc", "*.*", true},         {"abc", "*", true},           {"ABC.TXT", "*.txt", true},
+        {"abc.txt", "*.TXT", true},   {"abc.txtx", "*.txt", false}, {"a.b", "?.?", true},
+        {"ab.b", "?.?", false},       {"README", "READ*.*", true},  {"READ", "READ*.*", true},
+        {"READ.ME", "READ*.*", true}, {"xREAD", "READ*", false},    {"noext", "*.", true},
+        {"has.ext", "*.", false},     {"a.b.c", "*.c", true},       {"Ünï.txt", "ünÏ.TXT", true},
         {"Ünï.txt", "Ünï.TXT", true}, {"Ünï.txt", "??.txt", false}, {"Ünï.txt", "???.txt", true},
-        {"Łódź", "łÓDŹ", true},      {"Жук.doc", "жУК.*", true},   {"straße", "STRASSE", false},
+        {"Łódź", "łÓDŹ", true},       {"Жук.doc", "жУК.*", true},   {"straße", "STRASSE", false},
     };
     for (const Case& c : cases) EXPECT_EQ(MatchesFileMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
 }

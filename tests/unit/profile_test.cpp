@@ -47,7 +47,7 @@ TEST(ProfileData, BlanksAroundNamesAndValuesAreIgnored) {
         "\t[\tsection2\t]  trailing text\r\n"
         "key 2 = two words \r\n");
     EXPECT_TRUE(data.SectionExists("section1"));
-    EXPECT_FALSE(data.SectionExists(" section1 "));
+    EXPECT_TRUE(data.SectionExists(" section1 "));  // asked names are trimmed too
     EXPECT_EQ(readBack(data, "section1", "key1"), "value1");
     EXPECT_EQ(readBack(data, "section2", "key 2"), "two words");
 }
@@ -127,12 +127,21 @@ TEST(ProfileData, OnlyLinesWithEqualsSignsAreKeys) {
         "name1\n"
         "name2=\n"
         "; commented=1\n"
-        "  ;indented=1\n"
-        "a=b=c\n");
+        "  ;indented=2\n"
+        "a=b=c\n"
+        "[unclosed\n"
+        "after=3\n"
+        "[a]b]\n"
+        "in=4\n");
     EXPECT_EQ(readBack(data, "S", "name1"), "<default>");
     EXPECT_EQ(readBack(data, "S", "name2"), "");
-    EXPECT_EQ(readBack(data, "S", "; commented"), "<default>");
-    EXPECT_EQ(readBack(data, "S", ";indented"), "<default>");
+    // The platform's reader knows no comments: these are keys.
+    EXPECT_EQ(readBack(data, "S", "; commented"), "1");
+    EXPECT_EQ(readBack(data, "S", ";indented"), "2");
+    // A "[" line without "]" opens no section; the last "]" closes the name.
+    EXPECT_EQ(readBack(data, "S", "after"), "3");
+    EXPECT_FALSE(data.SectionExists("unclosed"));
+    EXPECT_EQ(readBack(data, "a]b", "in"), "4");
     EXPECT_EQ(readBack(data, "S", "a"), "b=c");
     EXPECT_EQ(readBack(data, "", "orphan"), "<default>");
 }

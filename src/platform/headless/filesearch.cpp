@@ -2,6 +2,8 @@
 // matches names without case, "." and ".." come first except at the root,
 // and the entries follow in the upper-cased name order of an NTFS volume,
 // which keeps tests independent of the directory's hash order.
+#include "platform/filesearch.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,8 +13,6 @@
 #include <cstdio>
 #include <ctime>
 #include <utility>
-
-#include "platform/filesearch.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ struct Listing {
     std::string dir;
     FdCloser fd;
     struct stat st {};
-    std::vector<Entry> entries;         // "." and ".." left out
+    std::vector<Entry> entries;        // "." and ".." left out
     std::vector<const Entry*> sorted;  // the entries in name order
 };
 
@@ -168,8 +168,8 @@ private:
 std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
     const auto slash = pattern.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
-    const std::string_view mask = slash == std::string::npos ? std::string_view(pattern)
-                                                             : std::string_view(pattern).substr(slash + 1);
+    const std::string_view mask =
+        slash == std::string::npos ? std::string_view(pattern) : std::string_view(pattern).substr(slash + 1);
     auto listing = readListing(dir);
     if (!listing) return nullptr;
     std::vector<const Entry*> found;
@@ -182,7 +182,9 @@ std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
     return std::make_unique<PosixFind>(std::move(listing), std::move(found));
 }
 
-std::vector<std::string> NativeLogicalDrives() { return {}; }
+std::vector<std::string> NativeLogicalDrives() {
+    return {};
+}
 
 std::string NativeFormatShortDate(int year, int month, int day) {
     char text[40];

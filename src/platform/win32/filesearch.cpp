@@ -1,6 +1,7 @@
 // The platform's own file search, drive list and short date, so the mask
 // follows exactly the rules of FindFirstFileW (8.3 names included).
 #include "platform/filesearch.h"
+
 #include "platform/win32/win32.h"
 
 namespace {
@@ -22,13 +23,12 @@ public:
     }
     const std::string& Name() const override { return name_; }
     std::uint32_t Attr() override { return data_.dwFileAttributes; }
-    std::uint64_t Size() override {
-        return static_cast<std::uint64_t>(data_.nFileSizeHigh) << 32 | data_.nFileSizeLow;
-    }
+    std::uint64_t Size() override { return static_cast<std::uint64_t>(data_.nFileSizeHigh) << 32 | data_.nFileSizeLow; }
     std::int32_t Time() override {
         FILETIME local{};
         WORD date = 0, time = 0;
-        if (!::FileTimeToLocalFileTime(&data_.ftLastWriteTime, &local) || !::FileTimeToDosDateTime(&local, &date, &time))
+        if (!::FileTimeToLocalFileTime(&data_.ftLastWriteTime, &local) ||
+            !::FileTimeToDosDateTime(&local, &date, &time))
             return PackDosDateTime(1980, 1, 1, 0, 0, 0);
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(date) << 16 | time);
     }
@@ -46,8 +46,8 @@ private:
 std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
     WIN32_FIND_DATAW data{};
     // Basic information skips the short name, which nothing here shows.
-    HANDLE h = ::FindFirstFileExW(win32::Widen(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE h = ::FindFirstFileExW(win32::Widen(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                  FIND_FIRST_EX_LARGE_FETCH);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<Win32Find>(h, data);
 }

@@ -189,6 +189,28 @@ LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         ::InvalidateRect(hwnd, nullptr, FALSE);
     };
     switch (msg) {
+        case WM_GETTEXTLENGTH:
+        case WM_GETTEXT: {
+            // The cells are drawn, not held by child windows, so the window
+            // text gives them to readers in other processes (assistive
+            // tools, the end-to-end checks): cells joined by tabs, each row
+            // ended by CR LF.
+            std::wstring text;
+            for (int r = 0; r < grid->RowCount(); ++r) {
+                for (int c = 0; c < grid->ColCount(); ++c) {
+                    if (c > 0) text += L'\t';
+                    text += Widen(grid->Cell(c, r));
+                }
+                text += L"\r\n";
+            }
+            if (msg == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
+            if (wParam == 0 || !lParam) return 0;
+            const std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
+            auto* out = reinterpret_cast<wchar_t*>(lParam);
+            text.copy(out, n);
+            out[n] = L'\0';
+            return static_cast<LRESULT>(n);
+        }
         case WM_ERASEBKGND:
             return 1;  // the paint covers every pixel
         case WM_PAINT: {
