@@ -18,5 +18,50 @@ struct TTargets {
 void RunWindowChecks(TReport& report, const TTargets& targets);
 // Our profile engine against the platform's own profile functions.
 void RunProfileChecks(TReport& report, const std::wstring& scratch);
+// Menu entries, failed and META entries, the Run dialog and its history, and
+// the "Startup" group, with tolvek-recorder.exe as the program started.
+void RunLaunchChecks(TReport& report, const TTargets& targets);
+// The missing-file start, Help window and sample file, version, time/date
+// and the system meter.
+void RunFunctionsChecks(TReport& report, const TTargets& targets);
+// The Find File window: search, pages, saved list, double-click, "Open
+// With...", the picker and the histories (finder_checks.cpp).
+void RunFinderChecks(TReport& report, const TTargets& targets);
+// The clock window: one at a time, caption, place, marks, second hand, and
+// closing by double-click (clock_checks.cpp).
+void RunClockChecks(TReport& report, const TTargets& targets);
+
+// Helpers of the launch and functions groups (launch_checks.cpp).
+struct TDialogBox {
+    HWND window = nullptr;
+    std::string caption;
+    std::string text;  // the longest static text
+    std::vector<std::pair<HWND, std::string>> buttons;
+    HWND icon = nullptr;  // the static that shows an icon, if one does
+};
+TDialogBox ReadDialogBox(HWND window);
+std::string ButtonList(const TDialogBox& box);
+// Posts the button's command to the box, as its click would.
+bool PressDialogButton(const TDialogBox& box, const std::string& caption);
+// "stop", "exclamation", "information" or "question": the system icon that
+// draws the pixels the static shows; "none" without one.
+std::string SystemIconOf(HWND iconStatic, std::string& detail);
+// Starts a launcher and waits for its visible window (checks NAME.starts
+// and NAME.window-appears).
+HWND StartLauncher(TReport& report, const std::string& name, TProcess& process, const std::wstring& exe,
+                   const std::vector<std::wstring>& args);
+HWND ButtonOf(HWND form);
+struct TMenuKey {
+    bool isChar;  // a WM_CHAR (an item's "&" letter), else a key
+    UINT code;
+};
+// Clicks the button and posts the keys to its menu; false when no menu opened.
+bool ChooseFromMenu(HWND button, const std::vector<TMenuKey>& keys);
+// The same, checked as NAME.menu-opens.
+bool ChooseFromMenu(TReport& report, const std::string& name, HWND button, const std::vector<TMenuKey>& keys);
+// The window of `top` that has the keyboard focus, else `top`.
+HWND FocusOf(HWND top);
+// A file beside this executable.
+std::wstring ProgramBeside(const wchar_t* name);
 
 }  // namespace e2e

@@ -1,4 +1,4 @@
-// tolvek-e2e.exe FULL.EXE COMPACT.EXE SCRATCHDIR [window|profile]
+// tolvek-e2e.exe FULL.EXE COMPACT.EXE SCRATCHDIR [window|profile|launch|functions|finder|clock]
 // Runs the real executables and the platform's profile functions, prints one
 // line per check and "N passed, N failed" last.
 #include <cstdio>
@@ -8,7 +8,9 @@
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: tolvek-e2e FULL.EXE COMPACT.EXE SCRATCHDIR [window|profile]\n");
+        std::fprintf(stderr,
+                     "usage: tolvek-e2e FULL.EXE COMPACT.EXE SCRATCHDIR "
+                     "[window|profile|launch|functions|finder|clock]\n");
         return 2;
     }
     e2e::TTargets targets{argv[1], argv[2], argv[3]};
@@ -19,6 +21,10 @@ int wmain(int argc, wchar_t** argv) {
     if (!e2e::FileExists(targets.scratch)) report.Check("scratch-directory", false, "cannot create it");
     if (only.empty() || only == L"profile") e2e::RunProfileChecks(report, targets.scratch);
     if (only.empty() || only == L"window") e2e::RunWindowChecks(report, targets);
+    if (only.empty() || only == L"launch") e2e::RunLaunchChecks(report, targets);
+    if (only.empty() || only == L"functions") e2e::RunFunctionsChecks(report, targets);
+    if (only.empty() || only == L"finder") e2e::RunFinderChecks(report, targets);
+    if (only.empty() || only == L"clock") e2e::RunClockChecks(report, targets);
 
     std::printf("%d passed, %d failed\n", report.Passed(), report.Failed());
     std::fflush(stdout);

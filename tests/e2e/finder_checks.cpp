@@ -1,0 +1,899 @@
+// The Find File window with the real executable: Ctrl+F opens it, a search
+// in a prepared tree fills the grid page by page, the list is saved to a
+// file, a found program starts by double-click, "Open With..." hands the
+// found path to the Run dialog's program, the picker's "Okay" fills Start
+// In, and the histories come back when the window is opened again.
+// Each session starts its own launcher and leaves nothing running.
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "checks.h"
+
+namespace e2e {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kUiTimeout = 5s;
+constexpr auto kSearchTimeout = 30s;
+constexpr auto kRunTimeout = 15s;
+
+constexpr int kRootFiles = 77;  // with three in subdirectories, 80 match "*.dat"
+constexpr int kPageRows = 75;
+constexpr int kRowPitch = 25;  // the grid's row height and its line
+
+const std::vector<std::string> kTitles = {"Index", "Name", "Attr", "Date", "Size(B)"};
+
+// ---- the prepared tree ----
+
+struct TFileFacts {
+    std::string attr;       // the grid's letters, "RA"
+    std::string fixedAttr;  // the saved list's four places, "R  A"
+    std::string date;       // the short date of the last write
+    std::string size;
+};
+
+struct TTree {
+    std::wstring root;                       // ...\find\tree
+    std::wstring sub;                        // ...\tree\sub dir
+    std::wstring notes;                      // ...\tree\sub dir\notes one.dat
+    std::wstring program;                    // ...\tree\sub dir\Recorder Copy.exe
+    std::wstring longFile;                   // a path well past 70 characters
+    std::wstring readOnly;                   // one root file with the read-only bit
+    std::map<std::string, TFileFacts> dats;  // what "*.dat" finds, by full path
+    std::wstring recorder;                   // tolvek-recorder.exe, path without blanks
+    std::wstring out;                        // where lists are saved
+};
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string padRight(const std::string& text, std::size_t width) {
+    return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
+}
+
+void removeTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW data;
+    HANDLE h = ::FindFirstFileW(JoinPath(dir, L"*").c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = JoinPath(dir, name);
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(path);
+            else
+                ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(h, &data));
+        ::FindClose(h);
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+// What the platform says about a file, in the forms the window shows.
+bool factsOf(const std::wstring& path, TFileFacts& facts) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    const DWORD a = data.dwFileAttributes;
+    const std::pair<DWORD, char> bits[] = {{FILE_ATTRIBUTE_READONLY, 'R'},
+                                           {FILE_ATTRIBUTE_HIDDEN, 'H'},
+                                           {FILE_ATTRIBUTE_SYSTEM, 'S'},
+                                           {FILE_ATTRIBUTE_ARCHIVE, 'A'}};
+    facts.attr.clear();
+    facts.fixedAttr.clear();
+    for (auto [bit, letter] : bits) {
+        if (a & bit) facts.attr += letter;
+        facts.fixedAttr += (a & bit) ? letter : ' ';
+    }
+    FILETIME local{};
+    SYSTEMTIME st{};
+    ::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    ::FileTimeToSystemTime(&local, &st);
+    wchar_t date[80] = {};
+    const int n = ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 80);
+    facts.date = n > 1 ? Narrow(std::wstring_view(date, static_cast<std::size_t>(n - 1))) : "";
+    facts.size = std::to_string((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return true;
+}
+
+std::wstring withoutBlanks(const std::wstring& path) {
+    if (path.find(L' ') == std::wstring::npos) return path;
+    wchar_t buf[MAX_PATH * 4] = {};
+    const DWORD n = ::GetShortPathNameW(path.c_str(), buf, MAX_PATH * 4);
+    return n > 0 && n < MAX_PATH * 4 ? std::wstring(buf, n) : path;
+}
+
+bool prepareTree(TReport& report, const std::wstring& scratch, TTree& tree) {
+    const std::wstring base = JoinPath(scratch, L"find");
+    removeTree(base);
+    tree.root = JoinPath(base, L"tree");
+    tree.sub = JoinPath(tree.root, L"sub dir");
+    tree.out = JoinPath(base, L"out");
+    const std::wstring deeper = JoinPath(tree.sub, L"deeper");
+    const std::wstring longDir = JoinPath(tree.root, L"a directory whose name is rather long");
+    bool ok = true;
+    for (const std::wstring& dir : {base, tree.root, tree.sub, tree.out, deeper, longDir})
+        ok = ok && ::CreateDirectoryW(dir.c_str(), nullptr);
+
+    std::vector<std::wstring> dats;
+    for (int i = 1; i <= kRootFiles; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"item%03d.dat", i);
+        dats.push_back(JoinPath(tree.root, name));
+        ok = ok && WriteFileBytes(dats.back(), std::string(static_cast<std::size_t>(i * 3), 'x'));
+    }
+    tree.notes = JoinPath(tree.sub, L"notes one.dat");
+    tree.longFile = JoinPath(longDir, L"and a file name that takes the path past seventy.dat");
+    dats.push_back(tree.notes);
+    dats.push_back(JoinPath(deeper, L"inner.dat"));
+    dats.push_back(tree.longFile);
+    ok = ok && WriteFileBytes(tree.notes, "notes\r\n") && WriteFileBytes(dats[kRootFiles + 1], "inner") &&
+         WriteFileBytes(tree.longFile, std::string(1234, 'l'));
+    // Files the filter must pass over.
+    ok = ok && WriteFileBytes(JoinPath(tree.root, L"readme.txt"), "r") &&
+         WriteFileBytes(JoinPath(tree.root, L"item078.dat.bak"), "b") &&
+         WriteFileBytes(JoinPath(deeper, L"other.bin"), "o");
+    tree.readOnly = dats[12];
+    ok = ok && ::SetFileAttributesW(tree.readOnly.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+
+    const std::wstring recorder = ProgramBeside(L"tolvek-recorder.exe");
+    tree.program = JoinPath(tree.sub, L"Recorder Copy.exe");
+    const bool copied = ::CopyFileW(recorder.c_str(), tree.program.c_str(), FALSE);
+    tree.recorder = withoutBlanks(recorder);
+    if (!report.Check("finder.tree-prepared", ok && copied,
+                      ok ? "cannot copy " + Narrow(recorder) : "cannot create the tree under " + Narrow(base)))
+        return false;
+    for (const std::wstring& path : dats) {
+        TFileFacts facts;
+        if (!factsOf(path, facts)) {
+            report.Check("finder.tree-readable", false, "cannot read back " + Narrow(path));
+            return false;
+        }
+        tree.dats[Narrow(path)] = facts;
+    }
+    if (tree.dats.at(Narrow(tree.readOnly)).attr != "RA")
+        report.Note("finder: the read-only file reads back with the attributes " +
+                    Show(tree.dats.at(Narrow(tree.readOnly)).attr));
+    return true;
+}
+
+// ---- poking at the windows ----
+
+// Ctrl+key as the target's thread reads it: this thread shares the target's
+// input state and holds Ctrl down until `done` (the key's effect) is seen.
+bool postCtrlKey(HWND hwnd, UINT vk, const std::function<bool()>& done) {
+    const DWORD self = ::GetCurrentThreadId();
+    const DWORD target = ::GetWindowThreadProcessId(hwnd, nullptr);
+    const bool attached = ::AttachThreadInput(self, target, TRUE) != FALSE;
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    PostKey(hwnd, vk);
+    const bool seen = WaitUntil(done, kUiTimeout);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    ::SetKeyboardState(keys);
+    if (attached) ::AttachThreadInput(self, target, FALSE);
+    return seen;
+}
+
+void postClick(HWND hwnd, int x, int y) {
+    ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// The child of `form` of class `cls` whose top-left corner is at (left, top)
+// of the form's client area.
+HWND childAt(HWND form, const wchar_t* cls, int left, int top) {
+    for (HWND child : ChildWindows(form, cls)) {
+        RECT r{};
+        ::GetWindowRect(child, &r);
+        POINT p{r.left, r.top};
+        ::ScreenToClient(form, &p);
+        if (p.x == left && p.y == top) return child;
+    }
+    return nullptr;
+}
+
+HWND buttonCaptioned(HWND form, const std::string& caption) {
+    for (HWND child : ChildWindows(form, L"Button"))
+        if (TextOf(child) == caption) return child;
+    return nullptr;
+}
+
+HWND editOf(HWND combo) {
+    return combo ? ::FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
+}
+
+std::vector<std::string> comboItems(HWND combo) {
+    std::vector<std::string> items;
+    DWORD_PTR count = 0;
+    if (!::SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 3000, &count) ||
+        count == static_cast<DWORD_PTR>(CB_ERR))
+        return {"<unreadable>"};
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        ::SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 3000, &length);
+        if (length == static_cast<DWORD_PTR>(CB_ERR)) length = 0;
+        std::wstring text(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        ::SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 3000,
+                              &copied);
+        text.resize(copied == static_cast<DWORD_PTR>(CB_ERR) ? 0 : std::min<std::size_t>(copied, length));
+        items.push_back(Narrow(text));
+    }
+    return items;
+}
+
+std::string join(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items) out += (out.empty() ? "" : ", ") + Show(item);
+    return "[" + out + "]";
+}
+
+// Clicks into a combo box's edit box, selects what it holds and types
+// `text` over it, as a user would; true once the box shows it.
+bool typeInto(HWND combo, const std::string& text) {
+    HWND edit = editOf(combo);
+    if (!edit) return false;
+    postClick(edit, 2, 2);
+    ::PostMessageW(edit, EM_SETSEL, 0, -1);
+    for (wchar_t c : Widen(text)) PostChar(edit, c);
+    return WaitUntil([&] { return TextOf(combo) == text; }, kUiTimeout);
+}
+
+struct TFinder {
+    HWND form = nullptr;
+    HWND filter = nullptr, startIn = nullptr;
+    HWND findNow = nullptr, close = nullptr, browse = nullptr, prev = nullptr, next = nullptr;
+    HWND found = nullptr, pages = nullptr, page = nullptr;
+    HWND grid = nullptr;
+};
+
+// The controls by their places and captions in the window.
+bool controlsOf(HWND form, TFinder& f, std::string& missing) {
+    f.form = form;
+    f.filter = childAt(form, L"ComboBox", 124, 12);
+    f.startIn = childAt(form, L"ComboBox", 124, 40);
+    f.findNow = buttonCaptioned(form, "Find Now");
+    f.close = buttonCaptioned(form, "Close");
+    f.browse = buttonCaptioned(form, "...");
+    f.prev = buttonCaptioned(form, "<<");
+    f.next = buttonCaptioned(form, ">>");
+    f.found = childAt(form, L"Static", 136, 88);
+    f.pages = childAt(form, L"Static", 252, 88);
+    f.page = childAt(form, L"Static", 408, 88);
+    auto grids = ChildWindows(form, L"TStringGrid");
+    f.grid = grids.empty() ? nullptr : grids.front();
+    const std::pair<HWND, const char*> all[] = {{f.filter, "the filter box at 124, 12"},
+                                                {f.startIn, "the Start In box at 124, 40"},
+                                                {editOf(f.filter), "the filter box's edit box"},
+                                                {editOf(f.startIn), "the Start In box's edit box"},
+                                                {f.findNow, "\"Find Now\""},
+                                                {f.close, "\"Close\""},
+                                                {f.browse, "\"...\""},
+                                                {f.prev, "\"<<\""},
+                                                {f.next, "\">>\""},
+                                                {f.found, "the found label at 136, 88"},
+                                                {f.pages, "the pages label at 252, 88"},
+                                                {f.page, "the page label at 408, 88"},
+                                                {f.grid, "a TStringGrid"}};
+    missing.clear();
+    for (auto [hwnd, what] : all)
+        if (!hwnd) missing += std::string(missing.empty() ? "" : ", ") + what;
+    return missing.empty();
+}
+
+HWND visibleFinder(DWORD pid) {
+    auto list = TopWindows(pid, L"TSearchFrm", true);
+    return list.empty() ? nullptr : list.front();
+}
+
+// Starts a launcher with `ini` and opens Find File with Ctrl+F.
+bool openFinder(TReport& report, const std::string& name, TProcess& process, const std::wstring& exe,
+                const std::wstring& ini, HWND& button, TFinder& f) {
+    HWND main = StartLauncher(report, name, process, exe, {ini});
+    button = main ? ButtonOf(main) : nullptr;
+    if (!button) return false;
+    HWND form = nullptr;
+    postCtrlKey(button, 'F', [&] { return (form = visibleFinder(process.Id())) != nullptr; });
+    if (!report.Check(name + ".ctrl-f-opens", form != nullptr, "no visible TSearchFrm window within 5 s of Ctrl+F"))
+        return false;
+    std::string missing;
+    return report.Check(name + ".controls", controlsOf(form, f, missing), "not found: " + missing);
+}
+
+// Types both boxes, clicks Find Now and waits for the found label to read
+// `expectFound`; false (with the label's text or the message shown) if not.
+bool search(const TFinder& f, DWORD pid, const std::string& filter, const std::string& dir,
+            const std::string& expectFound, std::string& why) {
+    if (!typeInto(f.filter, filter) || !typeInto(f.startIn, dir)) {
+        why = "the boxes read " + Show(TextOf(f.filter)) + " and " + Show(TextOf(f.startIn)) + " after typing";
+        return false;
+    }
+    ::PostMessageW(f.findNow, BM_CLICK, 0, 0);
+    HWND box = nullptr;
+    const bool done = WaitUntil(
+        [&] {
+            auto boxes = TopWindows(pid, L"#32770", true);
+            box = boxes.empty() ? nullptr : boxes.front();
+            return box || TextOf(f.found) == expectFound;
+        },
+        kSearchTimeout);
+    if (done && !box) return true;
+    why = box ? "a message box came up instead: " + Show(TextOf(box))
+              : "the found label reads " + Show(TextOf(f.found)) + " 30 s after Find Now";
+    return false;
+}
+
+using TRows = std::vector<std::vector<std::string>>;
+
+// The grid's cells, which its window text gives as tab-separated rows.
+TRows gridRows(HWND grid) {
+    TRows rows;
+    const std::string text = TextOf(grid);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(at, end - at);
+        std::vector<std::string> cells;
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t tab = line.find('\t', from);
+            cells.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+            if (tab == std::string::npos) break;
+            from = tab + 1;
+        }
+        rows.push_back(std::move(cells));
+        at = end + 2;
+    }
+    return rows;
+}
+
+std::string describeRow(const std::vector<std::string>& row) {
+    return join(row);
+}
+
+// One page of the "*.dat" search, checked against the files themselves;
+// `seen` collects the paths over the pages.
+void checkPage(TReport& report, const std::string& name, const TRows& rows, int firstIndex, int count,
+               const TTree& tree, std::set<std::string>& seen) {
+    report.Check(name + ".row-count", static_cast<int>(rows.size()) == count + 1,
+                 std::to_string(rows.size()) + " rows with the title row, expected " + std::to_string(count + 1));
+    report.Check(name + ".titles", !rows.empty() && rows.front() == kTitles,
+                 rows.empty() ? "the grid reads empty" : "title row " + describeRow(rows.front()));
+    std::string badIndex, badName, badAttr, badDate, badSize, badShape;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const auto& row = rows[r];
+        if (row.size() != 5) {
+            if (badShape.empty()) badShape = "row " + std::to_string(r) + " " + describeRow(row);
+            continue;
+        }
+        const std::string wantIndex = std::to_string(firstIndex + static_cast<int>(r) - 1);
+        if (row[0] != wantIndex && badIndex.empty())
+            badIndex = "row " + std::to_string(r) + " is numbered " + Show(row[0]) + ", expected " + wantIndex;
+        auto it = tree.dats.find(row[1]);
+        if (it == tree.dats.end() || !seen.insert(row[1]).second) {
+            if (badName.empty())
+                badName = "row " + std::to_string(r) + " names " + Show(row[1]) +
+                          (it == tree.dats.end() ? ", which is no matching file" : " a second time");
+            continue;
+        }
+        const TFileFacts& want = it->second;
+        if (row[2] != want.attr && badAttr.empty())
+            badAttr = Show(row[1]) + " shows " + Show(row[2]) + ", expected " + Show(want.attr);
+        if (row[3] != want.date && badDate.empty())
+            badDate = Show(row[1]) + " shows " + Show(row[3]) + ", expected " + Show(want.date);
+        if (row[4] != want.size && badSize.empty())
+            badSize = Show(row[1]) + " shows " + Show(row[4]) + ", expected " + Show(want.size);
+    }
+    report.Check(name + ".five-cells-a-row", badShape.empty(), badShape);
+    report.Check(name + ".numbering", badIndex.empty(), badIndex);
+    report.Check(name + ".full-paths-of-matching-files", badName.empty(), badName);
+    report.Check(name + ".attributes", badAttr.empty(), badAttr);
+    report.Check(name + ".dates", badDate.empty(), badDate);
+    report.Check(name + ".sizes", badSize.empty(), badSize);
+}
+
+std::string labels(const TFinder& f) {
+    return TextOf(f.found) + " | " + TextOf(f.pages) + " | " + TextOf(f.page);
+}
+
+std::string enabledText(HWND button) {
+    return ::IsWindowEnabled(button) ? "enabled" : "disabled";
+}
+
+bool waitLabel(HWND label, const std::string& text) {
+    return WaitUntil([&] { return TextOf(label) == text; }, kUiTimeout);
+}
+
+// The point in the Name column of a grid row (rows counted from the title).
+POINT rowPoint(int row) {
+    return {120, row * kRowPitch + kRowPitch / 2};
+}
+
+// Opens the results' popup menu over `row` and chooses its item `item`
+// (1 "Open With...", 2 "Save List to File") from the keyboard.
+bool choosePopupItem(HWND grid, int row, int item) {
+    const POINT p = rowPoint(row);
+    ::PostMessageW(grid, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+    HWND menu = nullptr;
+    if (!WaitUntil([&] { return (menu = VisibleMenuWindow()) != nullptr; }, kUiTimeout)) return false;
+    for (int i = 0; i < item; ++i) {
+        PostKey(menu, VK_DOWN);
+        ::Sleep(100);
+    }
+    PostKey(menu, VK_RETURN);
+    return true;
+}
+
+// ---- the recorder's log ----
+
+struct TRun {
+    std::string commandLine;
+    std::string directory;
+};
+
+std::vector<TRun> readRuns(const std::wstring& log) {
+    std::vector<TRun> runs;
+    const std::string bytes = ReadFileBytes(log);
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const std::size_t end = bytes.find("\r\n", at);
+        if (end == std::string::npos) break;
+        const std::string line = bytes.substr(at, end - at);
+        at = end + 2;
+        const auto tab1 = line.find('\t');
+        const auto tab2 = tab1 == std::string::npos ? std::string::npos : line.find('\t', tab1 + 1);
+        if (tab2 != std::string::npos) runs.push_back({line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1)});
+    }
+    return runs;
+}
+
+std::vector<TRun> waitForRun(const std::wstring& log) {
+    std::vector<TRun> runs;
+    WaitUntil(
+        [&] {
+            runs = readRuns(log);
+            return !runs.empty();
+        },
+        kRunTimeout);
+    return runs;
+}
+
+// The program of a command line, quotes taken off, and what follows it
+// after the separating blank.
+void splitCommandLine(const std::string& line, std::string& program, std::string& tail) {
+    std::size_t end;
+    if (!line.empty() && line.front() == '"') {
+        end = line.find('"', 1);
+        program = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+        end = end == std::string::npos ? line.size() : end + 1;
+    } else {
+        end = std::min(line.find(' '), line.size());
+        program = line.substr(0, end);
+    }
+    tail = end < line.size() && line[end] == ' ' ? line.substr(end + 1) : line.substr(end);
+}
+
+std::wstring useLog(const std::wstring& scratch, const wchar_t* name) {
+    const std::wstring log = JoinPath(JoinPath(scratch, L"find"), name);
+    ::DeleteFileW(log.c_str());
+    ::SetEnvironmentVariableW(L"TOLVEK_RECORDER_LOG", log.c_str());
+    return log;
+}
+
+std::string crlf(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += line + "\r\n";
+    return out;
+}
+
+std::wstring writeConfig(const std::wstring& scratch, const wchar_t* name, const std::vector<std::string>& extra) {
+    std::vector<std::string> lines = {"[ALLINFO]", "TotalEntries=0", "Legacy1=calc.exe",
+                                      "Legacy2=", "Legacy3=edit.com two"};
+    lines.insert(lines.end(), extra.begin(), extra.end());
+    // Out of the way of the Find File window.
+    for (const char* line : {"[CONFIG]", "Caption=Find", "Left=700", "Top=650", "QuickClose=1"}) lines.push_back(line);
+    const std::wstring ini = JoinPath(JoinPath(scratch, L"find"), name);
+    return WriteFileBytes(ini, crlf(lines)) ? ini : std::wstring();
+}
+
+std::string profileValue(const std::wstring& file, const char* section, const char* key) {
+    wchar_t buf[2048] = {};
+    ::GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), L"<missing>", buf, 2048, file.c_str());
+    return Narrow(buf);
+}
+
+// ---- the sessions ----
+
+// Searching, the rows of both pages, paging there and back.
+void searchAndPages(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring ini = writeConfig(targets.scratch, L"search.ini", {});
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.search", process, targets.full, ini, button, f)) return;
+    report.Check("finder.search.caption", TextOf(f.form) == "Search Results", "caption " + Show(TextOf(f.form)));
+    report.Check("finder.search.before-search", labels(f) == "# Found | # Total Pages | Page 1",
+                 "labels read " + Show(labels(f)));
+
+    std::string why;
+    if (!report.Check("finder.search.finds-80", search(f, process.Id(), "*.dat", Narrow(tree.root), "80 Found", why),
+                      why))
+        return;
+    report.Check("finder.search.labels", labels(f) == "80 Found | 2 Total Pages | Page 1",
+                 "labels read " + Show(labels(f)));
+    report.Check("finder.search.page-buttons", !::IsWindowEnabled(f.prev) && ::IsWindowEnabled(f.next),
+                 "\"<<\" is " + enabledText(f.prev) + ", \">>\" is " + enabledText(f.next) +
+                     " on page 1 of 2 (expected disabled, enabled)");
+    std::set<std::string> seen;
+    const TRows page1 = gridRows(f.grid);
+    checkPage(report, "finder.page1", page1, 1, kPageRows, tree, seen);
+
+    ::PostMessageW(f.next, BM_CLICK, 0, 0);
+    report.Check("finder.next-page", waitLabel(f.page, "Page 2"), "the page label reads " + Show(TextOf(f.page)));
+    const TRows page2 = gridRows(f.grid);
+    checkPage(report, "finder.page2", page2, kPageRows + 1, 80 - kPageRows, tree, seen);
+    report.Check("finder.page2.page-buttons", ::IsWindowEnabled(f.prev) && !::IsWindowEnabled(f.next),
+                 "\"<<\" is " + enabledText(f.prev) + ", \">>\" is " + enabledText(f.next) +
+                     " on page 2 of 2 (expected enabled, disabled)");
+    report.Check(
+        "finder.pages-hold-every-file-once", seen.size() == tree.dats.size(),
+        std::to_string(seen.size()) + " of the " + std::to_string(tree.dats.size()) + " matching files are listed");
+
+    // Files of a directory come before those of its subdirectories.
+    std::vector<std::string> order;
+    for (const TRows* page : {&page1, &page2})
+        for (std::size_t r = 1; r < page->size(); ++r)
+            if ((*page)[r].size() == 5) order.push_back((*page)[r][1]);
+    const std::string rootPrefix = lower(Narrow(tree.root)) + "\\";
+    std::string outOfOrder;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const std::string path = lower(order[i]);
+        const bool inRoot = path.rfind(rootPrefix, 0) == 0 && path.find('\\', rootPrefix.size()) == std::string::npos;
+        if (inRoot != (i < static_cast<std::size_t>(kRootFiles)) && outOfOrder.empty())
+            outOfOrder = "result " + std::to_string(i + 1) + " is " + Show(order[i]);
+    }
+    const auto notesAt = std::find(order.begin(), order.end(), Narrow(tree.notes));
+    const auto innerAt =
+        std::find(order.begin(), order.end(), Narrow(JoinPath(JoinPath(tree.sub, L"deeper"), L"inner.dat")));
+    if (outOfOrder.empty() && notesAt != order.end() && innerAt != order.end() && notesAt > innerAt)
+        outOfOrder = "deeper\\inner.dat comes before notes one.dat";
+    report.Check("finder.files-before-subdirectories", outOfOrder.empty(),
+                 outOfOrder + " (the " + std::to_string(kRootFiles) + " files of the tree come first)");
+
+    ::PostMessageW(f.prev, BM_CLICK, 0, 0);
+    report.Check("finder.previous-page", waitLabel(f.page, "Page 1") && gridRows(f.grid) == page1,
+                 "after \"<<\" the page label reads " + Show(TextOf(f.page)) + " and the grid " +
+                     (gridRows(f.grid) == page1 ? "shows page 1 again" : "differs from page 1"));
+
+    // A second search replaces the results: one file, one page.
+    if (report.Check("finder.search-again", search(f, process.Id(), "*.exe", Narrow(tree.root), "1 Found", why), why)) {
+        const TRows rows = gridRows(f.grid);
+        report.Check(
+            "finder.search-again.rows",
+            rows.size() == 2 && rows[1].size() == 5 && rows[1][0] == "1" && rows[1][1] == Narrow(tree.program),
+            "rows " + std::to_string(rows.size()) + ", row 1 " + (rows.size() > 1 ? describeRow(rows[1]) : ""));
+        report.Check(
+            "finder.search-again.one-page",
+            labels(f) == "1 Found | 1 Total Pages | Page 1" && !::IsWindowEnabled(f.prev) && !::IsWindowEnabled(f.next),
+            "labels " + Show(labels(f)) + ", \"<<\" " + enabledText(f.prev) + ", \">>\" " + enabledText(f.next));
+    }
+}
+
+// "Save List to File" from the results' popup menu, on page 2: every result,
+// in the store's order, in fixed-width lines; an existing file is replaced.
+void saveList(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring ini = writeConfig(targets.scratch, L"save.ini", {});
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.save", process, targets.full, ini, button, f)) return;
+    std::string why;
+    if (!report.Check("finder.save.search", search(f, process.Id(), "*.dat", Narrow(tree.root), "80 Found", why), why))
+        return;
+    std::vector<std::string> order;
+    const TRows page1 = gridRows(f.grid);
+    ::PostMessageW(f.next, BM_CLICK, 0, 0);
+    waitLabel(f.page, "Page 2");
+    const TRows page2 = gridRows(f.grid);
+    for (const TRows* page : {&page1, &page2})
+        for (std::size_t r = 1; r < page->size(); ++r)
+            if ((*page)[r].size() == 5) order.push_back((*page)[r][1]);
+
+    // A longer file of the same name is there already.
+    const std::wstring saved = JoinPath(tree.out, L"saved list.TXT");
+    WriteFileBytes(saved, std::string(20000, '#'));
+
+    if (!report.Check("finder.save.popup-menu", choosePopupItem(f.grid, 1, 2),
+                      "no popup menu within 5 s of the right button in the grid"))
+        return;
+    // The first file dialog of a prefix takes a while to come up.
+    HWND dialog = WaitForTopWindow(process.Id(), L"#32770", true, kRunTimeout);
+    if (!report.Check("finder.save.dialog", dialog != nullptr, "no dialog within 15 s of \"Save List to File\""))
+        return;
+    report.Check("finder.save.dialog-title", TextOf(dialog) == "Save File List", "title " + Show(TextOf(dialog)));
+    // The file name box: an edit box, or the edit box of a combo box.
+    HWND name = ::GetDlgItem(dialog, 0x480);  // edt1
+    if (!name || lstrcmpiW(ClassOf(name).c_str(), L"Edit") != 0) {
+        HWND combo = ::GetDlgItem(dialog, 0x47C);  // cmb13, perhaps an extended combo box
+        auto edits = combo ? ChildWindows(combo, L"Edit") : std::vector<HWND>{};
+        name = edits.empty() ? nullptr : edits.front();
+    }
+    if (!name) {
+        std::string children;
+        for (HWND child : ChildWindows(dialog, L""))
+            children += " " + Narrow(ClassOf(child)) + "#" + std::to_string(::GetDlgCtrlID(child)) + "(" +
+                        (::IsWindowVisible(child) ? "visible" : "hidden") + ")";
+        report.Check("finder.save.name-box", false, "the dialog has no file name box; its windows:" + children);
+        return;
+    }
+    // Typed without its extension: the dialog adds ".TXT".
+    const std::wstring typed = JoinPath(tree.out, L"saved list");
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, 3000,
+                          &ignored);
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    const bool closed = WaitUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, kUiTimeout);
+    ::Sleep(300);  // an overwrite question would be up by now
+    const auto others = TopWindows(process.Id(), L"#32770", true);
+    report.Check("finder.save.no-question", closed && others.empty(),
+                 !closed          ? std::string("the save dialog is still open")
+                 : others.empty() ? std::string()
+                                  : "a dialog came up: " + Show(TextOf(others.front())));
+
+    std::string expected =
+        padRight("Index", 7) + padRight("Name", 70) + padRight("Attr", 8) + padRight("Date", 12) + "Size\r\n";
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        auto it = tree.dats.find(order[i]);
+        if (it == tree.dats.end()) continue;  // the page checks report it
+        expected += padRight(std::to_string(i + 1), 7) + padRight(order[i], 70) + padRight(it->second.fixedAttr, 8) +
+                    padRight(it->second.date, 12) + it->second.size + "\r\n";
+    }
+    std::string bytes;
+    WaitUntil(
+        [&] {
+            bytes = ReadFileBytes(saved);
+            return bytes == expected;
+        },
+        kUiTimeout);
+    if (!report.Check("finder.save.bytes", bytes == expected, FirstDifference(bytes, expected)))
+        WriteFileBytes(JoinPath(tree.out, L"expected list.txt"), expected);
+    std::size_t lines = 0;
+    for (std::size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) ++lines;
+    report.Check("finder.save.every-result", lines == 81, std::to_string(lines) + " lines, expected 81 (80 results)");
+    // The long path runs straight into the Attr field.
+    const std::string longLine = Narrow(tree.longFile) + "   A    ";
+    report.Check("finder.save.long-path-unpadded", bytes.find(longLine) != std::string::npos,
+                 Show(Narrow(tree.longFile)) + " is not followed directly by the Attr field");
+    // Nothing is left beside the list (a temporary file, say).
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE h = ::FindFirstFileW(JoinPath(tree.out, L"*").c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring n = data.cFileName;
+            if (n != L"." && n != L".." && n != L"expected list.txt") names.push_back(Narrow(n));
+        } while (::FindNextFileW(h, &data));
+        ::FindClose(h);
+    }
+    report.Check("finder.save.one-file", names.size() == 1 && lower(names.front()) == "saved list.txt",
+                 "the directory holds " + join(names));
+}
+
+// A double click on a found program starts it in its own directory.
+void doubleClick(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring log = useLog(targets.scratch, L"double-click.log");
+    const std::wstring ini = writeConfig(targets.scratch, L"double-click.ini", {});
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.double-click", process, targets.full, ini, button, f)) return;
+    std::string why;
+    if (!report.Check("finder.double-click.search", search(f, process.Id(), "*.exe", Narrow(tree.root), "1 Found", why),
+                      why))
+        return;
+    const POINT p = rowPoint(1);
+    postClick(f.grid, p.x, p.y);
+    ::PostMessageW(f.grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    ::PostMessageW(f.grid, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    const auto runs = waitForRun(log);
+    if (!report.Check("finder.double-click.starts-program", !runs.empty(),
+                      "the copy of the recorder logged nothing within 15 s" +
+                          (TopWindows(process.Id(), L"#32770", true).empty()
+                               ? std::string()
+                               : ", and a message box is open: " +
+                                     Show(ReadDialogBox(TopWindows(process.Id(), L"#32770", true).front()).text))))
+        return;
+    std::string program, tail;
+    splitCommandLine(runs.front().commandLine, program, tail);
+    report.Check("finder.double-click.program", lower(program) == lower(Narrow(tree.program)) && tail.empty(),
+                 "command line " + Show(runs.front().commandLine) + ", expected the found path " +
+                     Show(Narrow(tree.program)) + " alone");
+    report.Check("finder.double-click.directory", lower(runs.front().directory) == lower(Narrow(tree.sub)),
+                 "started in " + Show(runs.front().directory) + ", expected " + Show(Narrow(tree.sub)));
+    report.Check("finder.double-click.once", readRuns(log).size() == 1,
+                 std::to_string(readRuns(log).size()) + " runs were logged");
+}
+
+// "Open With...": the Run dialog lists its fixed names and the history; the
+// program typed there receives the found path, quoted since it has a blank.
+void openWith(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring log = useLog(targets.scratch, L"open-with.log");
+    const std::wstring ini = writeConfig(targets.scratch, L"open-with.ini", {});
+    const std::string original = ReadFileBytes(ini);
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.open-with", process, targets.full, ini, button, f)) return;
+    std::string why;
+    if (!report.Check("finder.open-with.search", search(f, process.Id(), "notes*", Narrow(tree.root), "1 Found", why),
+                      why))
+        return;
+    if (!report.Check("finder.open-with.popup-menu", choosePopupItem(f.grid, 1, 1),
+                      "no popup menu within 5 s of the right button in the grid"))
+        return;
+    HWND dialog = WaitForTopWindow(process.Id(), L"TRunDlg", true, kUiTimeout);
+    if (!report.Check("finder.open-with.run-dialog", dialog != nullptr, "no visible TRunDlg window within 5 s")) return;
+    report.Check("finder.open-with.dialog-caption", TextOf(dialog) == "Run ...", "caption " + Show(TextOf(dialog)));
+    auto combos = ChildWindows(dialog, L"ComboBox");
+    HWND combo = combos.empty() ? nullptr : combos.front();
+    if (!report.Check("finder.open-with.combo-box", combo && editOf(combo), "the dialog has no combo box")) return;
+    const std::vector<std::string> listed = comboItems(combo);
+    const std::vector<std::string> expected = {"Notepad.exe", "Write.exe", "calc.exe", "edit.com two"};
+    report.Check("finder.open-with.list", listed == expected,
+                 "the list holds " + join(listed) + ", expected " + join(expected));
+
+    const std::string recorder = Narrow(tree.recorder);
+    if (!report.Check("finder.open-with.typed", typeInto(combo, recorder),
+                      "the box reads " + Show(TextOf(combo)) + " after typing"))
+        return;
+    HWND run = buttonCaptioned(dialog, "&Run");
+    if (!report.Check("finder.open-with.run-button", run != nullptr, "the dialog has no \"&Run\" button")) return;
+    ::PostMessageW(run, BM_CLICK, 0, 0);
+    const auto runs = waitForRun(log);
+    if (!report.Check("finder.open-with.starts-program", !runs.empty(), "the recorder logged nothing within 15 s"))
+        return;
+    std::string program, tail;
+    splitCommandLine(runs.front().commandLine, program, tail);
+    const std::string quoted = "\"" + Narrow(tree.notes) + "\"";
+    report.Check("finder.open-with.program", lower(program) == lower(recorder),
+                 "started " + Show(program) + ", expected " + Show(recorder));
+    report.Check("finder.open-with.quoted-path", tail == quoted,
+                 "the recorder got " + Show(tail) + ", expected " + Show(quoted));
+    report.Check("finder.open-with.dialog-closes",
+                 WaitUntil([&] { return TopWindows(process.Id(), L"TRunDlg", true).empty(); }, kUiTimeout),
+                 "the Run dialog is still open");
+    // Nothing goes into the Run history.
+    report.Check("finder.open-with.configuration-untouched", ReadFileBytes(ini) == original,
+                 FirstDifference(ReadFileBytes(ini), original));
+}
+
+// The picker opens on the program's current directory; "Okay" puts it into
+// Start In.
+void picker(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring ini = writeConfig(targets.scratch, L"picker.ini", {});
+    // The launcher inherits this process's current directory.
+    wchar_t previous[MAX_PATH * 4] = {};
+    ::GetCurrentDirectoryW(MAX_PATH * 4, previous);
+    ::SetCurrentDirectoryW(tree.sub.c_str());
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    const bool opened = openFinder(report, "finder.picker", process, targets.full, ini, button, f);
+    ::SetCurrentDirectoryW(previous);
+    if (!opened) return;
+    ::PostMessageW(f.browse, BM_CLICK, 0, 0);
+    HWND dialog = WaitForTopWindow(process.Id(), L"TfrmDir", true, kUiTimeout);
+    if (!report.Check("finder.picker.opens", dialog != nullptr, "no visible TfrmDir window within 5 s of \"...\""))
+        return;
+    report.Check("finder.picker.caption", TextOf(dialog) == "Starting Directory", "caption " + Show(TextOf(dialog)));
+    HWND okay = buttonCaptioned(dialog, "Okay");
+    if (!report.Check("finder.picker.okay-button", okay != nullptr, "the picker has no \"Okay\" button")) return;
+    ::PostMessageW(okay, BM_CLICK, 0, 0);
+    report.Check("finder.picker.okay-closes", WaitUntil([&] { return !::IsWindowVisible(dialog); }, kUiTimeout),
+                 "the picker is still open");
+    const std::string want = Narrow(tree.sub);
+    std::string got;
+    WaitUntil(
+        [&] {
+            got = TextOf(f.startIn);
+            return lower(got) == lower(want);
+        },
+        kUiTimeout);
+    report.Check("finder.picker.okay-fills-start-in", lower(got) == lower(want),
+                 "Start In reads " + Show(got) + ", expected the current directory " + Show(want));
+}
+
+// The filter and Start In histories: added on leaving a box and on Enter,
+// saved when the window goes, listed again in the next window.
+void histories(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring ini =
+        writeConfig(targets.scratch, L"histories.ini", {"[SEARCH]", "Filter1=zeta*.txt", "Filter2=Alpha*.txt"});
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.histories", process, targets.full, ini, button, f)) return;
+    report.Check("finder.histories.loaded-sorted",
+                 comboItems(f.filter) == std::vector<std::string>{"Alpha*.txt", "zeta*.txt"},
+                 "the filter list holds " + join(comboItems(f.filter)));
+    const std::string dir = Narrow(tree.root);
+    // Leaving the filter box adds its text; Enter in Start In adds that.
+    if (!report.Check("finder.histories.typed", typeInto(f.filter, "*.dat") && typeInto(f.startIn, dir),
+                      "the boxes read " + Show(TextOf(f.filter)) + " and " + Show(TextOf(f.startIn))))
+        return;
+    PostKey(editOf(f.startIn), VK_RETURN);
+    const std::vector<std::string> filters = {"*.dat", "Alpha*.txt", "zeta*.txt"};
+    report.Check(
+        "finder.histories.added",
+        WaitUntil([&] { return comboItems(f.filter) == filters && comboItems(f.startIn).size() == 1; }, kUiTimeout) &&
+            lower(comboItems(f.startIn).front()) == lower(dir),
+        "the lists hold " + join(comboItems(f.filter)) + " and " + join(comboItems(f.startIn)));
+    ::PostMessageW(f.close, BM_CLICK, 0, 0);
+    const bool closed = WaitUntil([&] { return !::IsWindow(f.form); }, kUiTimeout);
+    if (!report.Check("finder.histories.close-button", closed, "the window still exists 5 s after \"Close\"")) return;
+    std::string wrong;
+    const std::pair<const char*, std::string> keys[] = {{"Filter1", "*.dat"},     {"Filter2", "Alpha*.txt"},
+                                                        {"Filter3", "zeta*.txt"}, {"Filter4", "<missing>"},
+                                                        {"StartIn1", dir},        {"StartIn2", "<missing>"}};
+    for (const auto& [key, value] : keys) {
+        const std::string got = profileValue(ini, "SEARCH", key);
+        if (lower(got) != lower(value))
+            wrong += std::string(" ") + key + "=" + Show(got) + " (expected " + Show(value) + ")";
+    }
+    report.Check("finder.histories.saved", wrong.empty(), wrong);
+
+    TFinder again;
+    HWND form = nullptr;
+    postCtrlKey(button, 'F', [&] { return (form = visibleFinder(process.Id())) != nullptr; });
+    std::string missing;
+    if (!report.Check("finder.histories.reopens", form && controlsOf(form, again, missing),
+                      form ? "not found: " + missing : "no TSearchFrm window within 5 s of the second Ctrl+F"))
+        return;
+    const auto listedDirs = comboItems(again.startIn);
+    report.Check(
+        "finder.histories.listed-again",
+        comboItems(again.filter) == filters && listedDirs.size() == 1 && lower(listedDirs.front()) == lower(dir),
+        "the lists hold " + join(comboItems(again.filter)) + " and " + join(listedDirs));
+    const TRows rows = gridRows(again.grid);
+    bool empty = rows.size() == 2;
+    for (const auto& row : rows)
+        for (const std::string& cell : row) empty = empty && cell.empty();
+    report.Check("finder.histories.fresh-window",
+                 empty && labels(again) == "# Found | # Total Pages | Page 1" && TextOf(again.filter).empty(),
+                 "grid " + std::to_string(rows.size()) + " rows" + (empty ? "" : " with text") + ", labels " +
+                     Show(labels(again)) + ", filter box " + Show(TextOf(again.filter)));
+}
+
+}  // namespace
+
+void RunFinderChecks(TReport& report, const TTargets& targets) {
+    TTree tree;
+    if (!prepareTree(report, targets.scratch, tree)) return;
+    searchAndPages(report, targets, tree);
+    CloseMenus(kUiTimeout);
+    saveList(report, targets, tree);
+    CloseMenus(kUiTimeout);
+    doubleClick(report, targets, tree);
+    CloseMenus(kUiTimeout);
+    openWith(report, targets, tree);
+    CloseMenus(kUiTimeout);
+    picker(report, targets, tree);
+    histories(report, targets, tree);
+    ::SetEnvironmentVariableW(L"TOLVEK_RECORDER_LOG", nullptr);
+}
+
+}  // namespace e2e
