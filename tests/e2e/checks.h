@@ -48,6 +48,10 @@ bool PressDialogButton(const TDialogBox& box, const std::string& caption);
 std::string SystemIconOf(HWND iconStatic, std::string& detail);
 // Starts a launcher and waits for its visible window (checks NAME.starts
 // and NAME.window-appears).
+// The program part of a command line (quotes taken off) and what follows it
+// after the one separating blank.
+void splitCommandLine(const std::string& line, std::string& program, std::string& tail);
+
 HWND StartLauncher(TReport& report, const std::string& name, TProcess& process, const std::wstring& exe,
                    const std::vector<std::wstring>& args);
 HWND ButtonOf(HWND form);

@@ -472,21 +472,6 @@ std::vector<TRun> waitForRun(const std::wstring& log) {
     return runs;
 }
 
-// The program of a command line, quotes taken off, and what follows it
-// after the separating blank.
-void splitCommandLine(const std::string& line, std::string& program, std::string& tail) {
-    std::size_t end;
-    if (!line.empty() && line.front() == '"') {
-        end = line.find('"', 1);
-        program = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-        end = end == std::string::npos ? line.size() : end + 1;
-    } else {
-        end = std::min(line.find(' '), line.size());
-        program = line.substr(0, end);
-    }
-    tail = end < line.size() && line[end] == ' ' ? line.substr(end + 1) : line.substr(end);
-}
-
 std::wstring useLog(const std::wstring& scratch, const wchar_t* name) {
     const std::wstring log = JoinPath(JoinPath(scratch, L"find"), name);
     ::DeleteFileW(log.c_str());

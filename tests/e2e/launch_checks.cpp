@@ -109,6 +109,21 @@ std::string SystemIconOf(HWND iconStatic, std::string& detail) {
     return best;
 }
 
+// The program part of a command line (quotes taken off) and what follows it
+// after the one separating blank.
+void splitCommandLine(const std::string& line, std::string& program, std::string& tail) {
+    std::size_t end;
+    if (!line.empty() && line.front() == '"') {
+        end = line.find('"', 1);
+        program = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+        end = end == std::string::npos ? line.size() : end + 1;
+    } else {
+        end = std::min(line.find(' '), line.size());
+        program = line.substr(0, end);
+    }
+    tail = end < line.size() && line[end] == ' ' ? line.substr(end + 1) : line.substr(end);
+}
+
 HWND StartLauncher(TReport& report, const std::string& name, TProcess& process, const std::wstring& exe,
                    const std::vector<std::wstring>& args) {
     std::string error;
@@ -205,20 +220,6 @@ std::vector<TRun> waitForRuns(const std::wstring& log, std::size_t count, std::c
     return runs;
 }
 
-// The program part of a command line (quotes taken off) and what follows it
-// after the one separating blank.
-void splitCommandLine(const std::string& line, std::string& program, std::string& tail) {
-    std::size_t end;
-    if (!line.empty() && line.front() == '"') {
-        end = line.find('"', 1);
-        program = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-        end = end == std::string::npos ? line.size() : end + 1;
-    } else {
-        end = std::min(line.find(' '), line.size());
-        program = line.substr(0, end);
-    }
-    tail = end < line.size() && line[end] == ' ' ? line.substr(end + 1) : line.substr(end);
-}
 
 std::string lower(std::string text) {
     for (char& c : text)

@@ -83,20 +83,6 @@ std::string profileValue(const std::wstring& file, const char* section, const ch
     return Narrow(buf);
 }
 
-HWND startTolvek(TReport& report, const std::string& name, TProcess& process, const std::wstring& exe,
-                 const std::vector<std::wstring>& args) {
-    std::string error;
-    if (!process.Start(exe, args, &error)) {
-        report.Check(name + ".starts", false, error);
-        return nullptr;
-    }
-    HWND form = WaitForTopWindow(process.Id(), L"TTolvekForm", true, kStartTimeout);
-    report.Check(name + ".window-appears", form != nullptr,
-                 std::string("no visible TTolvekForm window within 20 s") +
-                     (process.Running() ? "" : " and the process has ended"));
-    return form;
-}
-
 struct TMessageBox {
     HWND window = nullptr;
     std::string caption;
@@ -202,7 +188,7 @@ void fullBuild(TReport& report, const TTargets& targets) {
     if (!report.Check("full.write-config", WriteFileBytes(ini, original), "cannot write full.ini")) return;
 
     TProcess process;
-    HWND form = startTolvek(report, "full", process, targets.full, {ini});
+    HWND form = StartLauncher(report, "full", process, targets.full, {ini});
     if (!form) return;
 
     // a. The window as the configuration describes it.
@@ -325,7 +311,7 @@ void compactBuild(TReport& report, const TTargets& targets) {
     if (!report.Check("compact.write-config", WriteFileBytes(ini, original), "cannot write compact.ini")) return;
 
     TProcess process;
-    HWND form = startTolvek(report, "compact", process, targets.compact, {ini});
+    HWND form = StartLauncher(report, "compact", process, targets.compact, {ini});
     if (!form) return;
     HWND button = buttonOf(form);
     report.Check("compact.button-caption", button && TextOf(button) == "Compact",
@@ -396,7 +382,7 @@ void popupArgument(TReport& report, const TTargets& targets) {
                                    "[CONFIG]", "Left=400", "Top=300", "QuickClose=1"});
     if (!report.Check("popup.write-config", WriteFileBytes(ini, text), "cannot write popup.ini")) return;
     TProcess process;
-    HWND form = startTolvek(report, "popup", process, targets.full, {ini, L"/popup"});
+    HWND form = StartLauncher(report, "popup", process, targets.full, {ini, L"/popup"});
     if (!form) return;
     HWND menu = nullptr;
     const bool shown = WaitUntil([&] { return (menu = VisibleMenuWindow()) != nullptr; }, kUiTimeout);
