@@ -29,8 +29,9 @@ stage_broken() {
 
 # Runs a GoogleTest binary and adds its counts.
 run_gtest() {
-    local name="$1" binary="$2" out="$logs/$1.txt"
-    timeout 900 "$binary" --gtest_brief=1 >"$out" 2>&1 </dev/null
+    local name="$1" out="$logs/$1.txt"
+    shift
+    timeout 900 "$@" --gtest_brief=1 >"$out" 2>&1 </dev/null
     local rc=$?
     local p f
     p="$(sed -n 's/^\[  PASSED  \] \([0-9][0-9]*\) tests\{0,1\}\..*/\1/p' "$out" | tail -n 1)"
@@ -61,7 +62,8 @@ fi
 echo "== native build"
 if cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >"$logs/native-build.log" 2>&1 &&
     cmake --build "$root/build/native" -j2 >>"$logs/native-build.log" 2>&1; then
-    run_gtest "native unit tests" "$root/build/native/tolvek_unit_tests"
+    # Inside a small full tmpfs, so the full-disk cases meet a real one.
+    run_gtest "native unit tests" bash "$root/scripts/with-full-fs.sh" "$root/build/native/tolvek_unit_tests"
 else
     stage_broken "native build" "failed" "$logs/native-build.log"
 fi
@@ -72,7 +74,7 @@ if cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTO
     >"$logs/asan-build.log" 2>&1 &&
     cmake --build "$root/build/asan" -j2 --target tolvek_unit_tests >>"$logs/asan-build.log" 2>&1; then
     ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-        run_gtest "sanitizer unit tests" "$root/build/asan/tolvek_unit_tests"
+        run_gtest "sanitizer unit tests" bash "$root/scripts/with-full-fs.sh" "$root/build/asan/tolvek_unit_tests"
 else
     stage_broken "sanitizer build" "failed" "$logs/asan-build.log"
 fi

@@ -99,6 +99,7 @@ void TTolvekForm::buildFixedMenu() {
 void TTolvekForm::FormCreate(TObject*) {
     Application->SetTitle("Windows 3.1 Tolvek Button v1.25");
     ClockWindow = nullptr;
+    TIniFile::ShareParses oneParse;
     loadHistory();
     LoadSettings();
 }

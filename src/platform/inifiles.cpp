@@ -13,15 +13,40 @@ std::string ResolveProfilePath(IOperatingSystem& os, const std::string& name) {
     return dir + name;
 }
 
+namespace {
+int shareDepth = 0;
+std::shared_ptr<const TProfileData> sharedParse;
+}  // namespace
+
+TIniFile::ShareParses::ShareParses() { ++shareDepth; }
+
+TIniFile::ShareParses::~ShareParses() {
+    if (--shareDepth == 0) sharedParse.reset();
+}
+
 TIniFile::TIniFile(std::string fileName) : TIniFile(Application->OS(), std::move(fileName)) {}
 
 TIniFile::TIniFile(IOperatingSystem& os, std::string fileName)
     : os_(os), fileName_(std::move(fileName)), path_(ResolveProfilePath(os_, fileName_)) {
-    if (auto bytes = os_.ReadFile(path_)) data_ = TProfileData::Parse(*bytes);
+    auto bytes = os_.ReadFile(path_);
+    if (!bytes) {
+        data_ = std::make_shared<TProfileData>();
+    } else if (shareDepth > 0 && sharedParse && sharedParse->SameSource(*bytes)) {
+        data_ = sharedParse;
+    } else {
+        data_ = std::make_shared<TProfileData>(TProfileData::Parse(*bytes));
+        if (shareDepth > 0) sharedParse = data_;
+    }
+}
+
+TProfileData& TIniFile::writable() {
+    if (data_.use_count() > 1) data_ = std::make_shared<TProfileData>(*data_);
+    // Every parse is made as a modifiable object; only the handle is const.
+    return const_cast<TProfileData&>(*data_);
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
-    return data_.ReadString(section, key, def);
+    return data_->ReadString(section, key, def);
 }
 
 std::int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
@@ -31,12 +56,13 @@ std::int32_t TIniFile::ReadInteger(std::string_view section, std::string_view ke
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     // The bytes are the cheap way back: copying a parsed file of a quarter of a
     // million keys on every write would cost more than the write itself.
-    std::string before = data_.Serialize();
-    data_.Write(section, key, value);
+    TProfileData& data = writable();
+    std::string before = data.Serialize();
+    data.Write(section, key, value);
     try {
-        os_.ReplaceFile(path_, data_.Serialize());
+        os_.ReplaceFile(path_, data.Serialize());
     } catch (const std::exception&) {
-        data_ = TProfileData::Parse(before);
+        data = TProfileData::Parse(before);
         throw EIniFileException("Unable to write to " + fileName_);
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/os.h"
@@ -17,6 +18,17 @@ public:
 
 class TIniFile {
 public:
+    // While one of these lives, accessors opened on the same unchanged bytes
+    // share one parse: start-up opens the configuration twice in a row, and a
+    // large file costs more to parse than to read.
+    class ShareParses {
+    public:
+        ShareParses();
+        ~ShareParses();
+        ShareParses(const ShareParses&) = delete;
+        ShareParses& operator=(const ShareParses&) = delete;
+    };
+
     // `fileName` as given; a bare name is looked for in the Windows directory.
     explicit TIniFile(std::string fileName);  // uses the application's OS services
     TIniFile(IOperatingSystem& os, std::string fileName);
@@ -35,5 +47,7 @@ private:
     IOperatingSystem& os_;
     std::string fileName_;
     std::string path_;
-    TProfileData data_;
+    TProfileData& writable();  // a private copy once the parse is shared
+
+    std::shared_ptr<const TProfileData> data_;
 };

@@ -1,11 +1,24 @@
 #include "platform/profile.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/sysutils.h"
 
 namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// Line ends by Line::eol; a written line always ends in CR LF.
+constexpr std::string_view kEols[] = {"", "\r\n", "\n", "\r"};
+constexpr std::uint8_t kCrLf = 1;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
 
 std::size_t firstNonBlank(std::string_view s) {
     std::size_t i = 0;
@@ -21,17 +34,28 @@ bool headerName(std::string_view text, std::size_t bracket, std::string_view& na
     return true;
 }
 
+// FNV-1a over the ASCII-folded name, seeded with the section, so that names
+// differing only in case meet in the same slot chain.
+std::uint64_t foldedHash(std::uint32_t section, std::string_view name) {
+    std::uint64_t h = 14695981039346656037ull ^ (section * 0x9E3779B97F4A7C15ull);
+    for (char c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return h;
+}
+
 // Names and values that a reread would split, trim or classify differently
 // from how Write indexes them.
 bool rereadDiffers(std::string_view section, std::string_view key, std::string_view value) {
     auto breaks = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
     if (breaks(section) || breaks(key) || breaks(value)) return true;
-    if (section.find(']') != std::string_view::npos || TrimBlanks(section).size() != section.size()) return true;
-    if (key.find('=') != std::string_view::npos || TrimBlanks(key).size() != key.size()) return true;
+    if (section.find(']') != std::string_view::npos || trimmed(section).size() != section.size()) return true;
+    if (key.find('=') != std::string_view::npos || trimmed(key).size() != key.size()) return true;
     return !key.empty() && (key.front() == '[' || key.front() == ';');
 }
 
-std::string unquote(std::string value) {
+std::string_view unquoted(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         return value.substr(1, value.size() - 2);
     return value;
@@ -44,121 +68,214 @@ TProfileData TProfileData::Parse(std::string_view bytes) {
         data.bom_ = kBom;
         bytes.remove_prefix(kBom.size());
     }
-    std::string converted;
-    if (!IsValidUtf8(bytes)) {
-        // Old files were saved in the ANSI code page; from now on they are UTF-8.
-        converted = AnsiToUtf8(bytes);
-        bytes = converted;
-    }
+    // Old files were saved in the ANSI code page; from now on they are UTF-8.
+    data.converted_ = !IsValidUtf8(bytes);
+    data.text_ = data.converted_ ? AnsiToUtf8(bytes) : std::string(bytes);
 
+    const char* p = data.text_.data();
+    const std::size_t n = data.text_.size();
+    data.lines_.reserve(n / 32 + 1);
     std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) {
-            data.lines_.push_back({std::string(bytes.substr(pos)), ""});
-            break;
+    while (pos < n) {
+        // memchr is far faster than a byte loop; a bare CR is rare.
+        auto* nl = static_cast<const char*>(std::memchr(p + pos, '\n', n - pos));
+        std::size_t end = nl ? static_cast<std::size_t>(nl - p) : n;
+        if (auto* cr = static_cast<const char*>(std::memchr(p + pos, '\r', end - pos)))
+            end = static_cast<std::size_t>(cr - p);
+        Line line{pos, end - pos, 0, -1};
+        if (end < n) {
+            const bool crlf = p[end] == '\r' && end + 1 < n && p[end + 1] == '\n';
+            line.eol = crlf ? 1 : p[end] == '\n' ? 2 : 3;
+            end += crlf ? 2 : 1;
         }
-        std::size_t eolLen = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1;
-        data.lines_.push_back({std::string(bytes.substr(pos, end - pos)), std::string(bytes.substr(end, eolLen))});
-        pos = end + eolLen;
+        data.lines_.push_back(line);
+        pos = end;
     }
     data.reindex();
     return data;
 }
 
+std::string_view TProfileData::lineText(std::size_t i) const {
+    const Line& line = lines_[i];
+    if (line.own >= 0) return owned_[static_cast<std::size_t>(line.own)];
+    return std::string_view(text_).substr(line.start, line.length);
+}
+
+std::string_view TProfileData::lineKey(std::size_t i) const {
+    std::string_view text = lineText(i);
+    return trimmed(text.substr(0, text.find('=')));
+}
+
+std::size_t TProfileData::probe(std::uint32_t section, std::string_view name, std::uint64_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.line == kEmpty) return i;
+        if (slot.hash == hash && slot.section == section && SameText(lineKey(slot.line), name)) return i;
+    }
+}
+
+void TProfileData::growTable() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<std::size_t>(16, old.size() * 2), Slot{});
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.line == kEmpty) continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].line != kEmpty) i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
 void TProfileData::reindex() {
     sections_.clear();
-    Section* current = nullptr;  // null before the first header and inside a duplicate section
+    sectionIndex_.clear();
+    // At most one key a line, so the table never grows while indexing.
+    std::size_t size = 16;
+    while (size < 2 * lines_.size()) size *= 2;
+    slots_.assign(size, Slot{});
+    keyCount_ = 0;
+
+    std::int64_t current = -1;  // none before the first header and inside a duplicate section
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        std::string_view text = lines_[i].text;
+        std::string_view text = lineText(i);
         std::size_t start = firstNonBlank(text);
         if (start == text.size()) continue;
         std::string_view name;
         if (text[start] == '[' && headerName(text, start, name)) {
-            auto [it, added] = sections_.try_emplace(LowerCase(TrimBlanks(name)));
-            current = added ? &it->second : nullptr;
-            if (current) current->header = current->lastLine = i;
+            auto index = static_cast<std::uint32_t>(sections_.size());
+            auto [it, added] = sectionIndex_.try_emplace(LowerCase(trimmed(name)), index);
+            current = added ? static_cast<std::int64_t>(index) : -1;
+            if (added) sections_.push_back({i, i});
             continue;
         }
-        if (!current) continue;
-        current->lastLine = i;
+        if (current < 0) continue;
+        const auto section = static_cast<std::uint32_t>(current);
+        sections_[section].lastLine = i;
         // As with the platform's own reader, ";" starts no comment: ";k=v" is key ";k".
         std::size_t eq = text.find('=');
         if (eq == std::string_view::npos) continue;
-        current->keys.try_emplace(LowerCase(TrimBlanks(text.substr(0, eq))), i);
+        std::string_view key = trimmed(text.substr(0, eq));
+        std::uint64_t hash = foldedHash(section, key);
+        std::size_t slot = probe(section, key, hash);
+        if (slots_[slot].line != kEmpty) continue;  // the first of duplicate keys wins
+        slots_[slot] = {hash, section, i};
+        ++keyCount_;
     }
 }
 
-const TProfileData::Section* TProfileData::findSection(std::string_view section) const {
-    auto it = sections_.find(LowerCase(TrimBlanks(section)));
-    return it == sections_.end() ? nullptr : &it->second;
+const TProfileData::Section* TProfileData::findSection(std::string_view section, std::uint32_t* index) const {
+    auto it = sectionIndex_.find(LowerCase(trimmed(section)));
+    if (it == sectionIndex_.end()) return nullptr;
+    if (index) *index = it->second;
+    return &sections_[it->second];
+}
+
+std::size_t TProfileData::keyLine(std::uint32_t section, std::string_view key) const {
+    return slots_[probe(section, key, foldedHash(section, key))].line;
+}
+
+std::optional<std::string_view> TProfileData::findValue(std::string_view section, std::string_view key) const {
+    std::uint32_t index = 0;
+    if (!findSection(section, &index)) return std::nullopt;
+    const std::size_t line = keyLine(index, trimmed(key));
+    if (line == kEmpty) return std::nullopt;
+    std::string_view text = lineText(line);
+    return unquoted(trimmed(text.substr(text.find('=') + 1)));
 }
 
 std::optional<std::string> TProfileData::Find(std::string_view section, std::string_view key) const {
-    const Section* s = findSection(section);
-    if (!s) return std::nullopt;
-    auto it = s->keys.find(LowerCase(TrimBlanks(key)));
-    if (it == s->keys.end()) return std::nullopt;
-    std::string_view text = lines_[it->second].text;
-    return unquote(TrimBlanks(text.substr(text.find('=') + 1)));
+    if (auto value = findValue(section, key)) return std::string(*value);
+    return std::nullopt;
 }
 
 std::string TProfileData::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
-    if (auto value = Find(section, key)) return Utf8Prefix(*value, kMaxValueChars);
+    if (auto value = findValue(section, key)) return Utf8Prefix(*value, kMaxValueChars);
     // The default goes through the same buffer as a value.
-    return Utf8Prefix(TrimRightBlanks(def), kMaxValueChars);
+    std::size_t end = def.size();
+    while (end > 0 && isBlank(def[end - 1])) --end;
+    return Utf8Prefix(def.substr(0, end), kMaxValueChars);
 }
 
 bool TProfileData::SectionExists(std::string_view section) const { return findSection(section) != nullptr; }
+
+void TProfileData::appendLine(std::size_t at, std::string text) {
+    Line line{0, text.size(), kCrLf, static_cast<std::int32_t>(owned_.size())};
+    owned_.push_back(std::move(text));
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
+}
 
 void TProfileData::Write(std::string_view sectionText, std::string_view keyText, std::string_view valueText) {
     // What we store stays valid UTF-8, or the next read would take the whole file for ANSI.
     auto utf8 = [](std::string_view s) { return IsValidUtf8(s) ? std::string(s) : AnsiToUtf8(s); };
     const std::string section = utf8(sectionText), key = utf8(keyText), value = utf8(valueText);
-    std::string newText = key + "=" + value;
-    std::string foldedKey = LowerCase(key);
-    auto sit = sections_.find(LowerCase(section));
+    auto addKey = [this](std::uint32_t index, std::string_view name, std::size_t line) {
+        if ((keyCount_ + 1) * 2 > slots_.size()) growTable();
+        std::uint64_t hash = foldedHash(index, name);
+        slots_[probe(index, name, hash)] = {hash, index, line};
+        ++keyCount_;
+    };
 
-    if (sit == sections_.end()) {
-        if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = "\r\n";
-        Section& s = sections_[LowerCase(section)];
-        s.header = lines_.size();
-        lines_.push_back({"[" + section + "]", "\r\n"});
-        s.lastLine = lines_.size();
-        s.keys.emplace(std::move(foldedKey), s.lastLine);
-        lines_.push_back({std::move(newText), "\r\n"});
-    } else if (auto kit = sit->second.keys.find(foldedKey); kit != sit->second.keys.end()) {
-        Line& line = lines_[kit->second];
+    auto sit = sectionIndex_.find(LowerCase(section));
+    if (sit == sectionIndex_.end()) {
+        if (!lines_.empty() && lines_.back().eol == 0) lines_.back().eol = kCrLf;
+        auto index = static_cast<std::uint32_t>(sections_.size());
+        sectionIndex_.emplace(LowerCase(section), index);
+        sections_.push_back({lines_.size(), lines_.size() + 1});
+        appendLine(lines_.size(), "[" + section + "]");
+        appendLine(lines_.size(), key + "=" + value);
+        addKey(index, key, lines_.size() - 1);
+        return finishWrite(section, key, value);
+    }
+    const std::uint32_t index = sit->second;
+    if (const std::size_t at = keyLine(index, key); at != kEmpty) {
         // The key keeps the spelling it has in the file.
-        line.text = TrimBlanks(std::string_view(line.text).substr(0, line.text.find('='))) + "=" + value;
+        std::string text = std::string(lineKey(at)) + "=" + value;
+        Line& line = lines_[at];
+        line.length = text.size();
+        if (line.own >= 0) {
+            owned_[static_cast<std::size_t>(line.own)] = std::move(text);
+        } else {
+            line.own = static_cast<std::int32_t>(owned_.size());
+            owned_.push_back(std::move(text));
+        }
     } else {
-        Section& s = sit->second;
-        std::size_t at = s.lastLine + 1;
-        if (lines_[s.lastLine].eol.empty()) lines_[s.lastLine].eol = "\r\n";
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(newText), "\r\n"});
+        Section& s = sections_[index];
+        const std::size_t added = s.lastLine + 1;
+        if (lines_[s.lastLine].eol == 0) lines_[s.lastLine].eol = kCrLf;
+        appendLine(added, key + "=" + value);
         // Sections are contiguous runs of lines, so only those after this one move.
-        for (auto& [name, other] : sections_) {
-            if (other.header < at) continue;
+        for (Section& other : sections_) {
+            if (other.header < added) continue;
             ++other.header;
             ++other.lastLine;
-            for (auto& [k, line] : other.keys) ++line;
         }
-        s.lastLine = at;
-        s.keys.emplace(std::move(foldedKey), at);
+        for (Slot& slot : slots_)
+            if (slot.line != kEmpty && slot.line >= added) ++slot.line;
+        s.lastLine = added;
+        addKey(index, key, added);
     }
+    finishWrite(section, key, value);
+}
 
+void TProfileData::finishWrite(std::string_view section, std::string_view key, std::string_view value) {
     if (rereadDiffers(section, key, value)) *this = Parse(Serialize());
+}
+
+bool TProfileData::SameSource(std::string_view bytes) const {
+    if (converted_ || !owned_.empty() || bytes.size() != bom_.size() + text_.size()) return false;
+    return bytes.substr(0, bom_.size()) == bom_ && bytes.substr(bom_.size()) == text_;
 }
 
 std::string TProfileData::Serialize() const {
     std::size_t size = bom_.size();
-    for (const Line& line : lines_) size += line.text.size() + line.eol.size();
+    for (std::size_t i = 0; i < lines_.size(); ++i) size += lineText(i).size() + kEols[lines_[i].eol].size();
     std::string out;
     out.reserve(size);
     out += bom_;
-    for (const Line& line : lines_) {
-        out += line.text;
-        out += line.eol;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        out += lineText(i);
+        out += kEols[lines_[i].eol];
     }
     return out;
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,21 +37,51 @@ public:
     // The file's bytes after the writes; untouched lines keep their bytes.
     std::string Serialize() const;
 
+    // True when these are exactly the bytes this was parsed from, unwritten.
+    bool SameSource(std::string_view bytes) const;
+
 private:
+    // Lines are ranges of text_ until a write replaces or adds one; then their
+    // text lives in owned_. Indexes instead of pointers keep copies valid.
     struct Line {
-        std::string text;  // without its line end
-        std::string eol;   // "\r\n", "\n", "\r" or "" for a last line without one
+        std::size_t start = 0;
+        std::size_t length = 0;
+        std::uint8_t eol = 0;     // index into the line-end spellings; 0 for none
+        std::int32_t own = -1;    // index into owned_, or -1
     };
     struct Section {
-        std::size_t header = 0;    // line index of "[name]"; npos for keys before any header
+        std::size_t header = 0;    // line index of "[name]"
         std::size_t lastLine = 0;  // last non-blank line that belongs to the section
-        std::unordered_map<std::string, std::size_t> keys;  // folded key -> line of its first occurrence
     };
+    // Open-addressing table of the first occurrence of each key of each
+    // section; names are folded while hashing, so lookups allocate nothing.
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t section = 0;
+        std::size_t line = kEmpty;
+    };
+    static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
 
+    std::string_view lineText(std::size_t i) const;
+    std::string_view lineKey(std::size_t i) const;  // trimmed name before "="
+    void appendLine(std::size_t at, std::string text);
     void reindex();
-    const Section* findSection(std::string_view section) const;
+    // Writes that a reread would see differently are settled by rereading.
+    void finishWrite(std::string_view section, std::string_view key, std::string_view value);
+    void growTable();
+    // Slot of the key in the section, or of the empty slot where it would go.
+    std::size_t probe(std::uint32_t section, std::string_view foldedOrRaw, std::uint64_t hash) const;
+    std::size_t keyLine(std::uint32_t section, std::string_view key) const;  // kEmpty when missing
+    const Section* findSection(std::string_view section, std::uint32_t* index = nullptr) const;
+    std::optional<std::string_view> findValue(std::string_view section, std::string_view key) const;
 
     std::string bom_;
+    bool converted_ = false;  // text_ was read in the ANSI code page
+    std::string text_;
+    std::deque<std::string> owned_;
     std::vector<Line> lines_;
-    std::unordered_map<std::string, Section> sections_;  // folded name -> first section of that name
+    std::vector<Section> sections_;
+    std::unordered_map<std::string, std::uint32_t> sectionIndex_;  // folded name -> first section of that name
+    std::vector<Slot> slots_;
+    std::size_t keyCount_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/sysutils.h"
 
+#include <cstring>
+
 #include <cstdint>
 
 namespace {
@@ -107,6 +109,14 @@ std::string TrimRightBlanks(std::string_view s) {
 bool IsValidUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
+        // Runs of ASCII eight bytes at a time.
+        while (i + 8 <= s.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, s.data() + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= s.size()) break;
         auto c = static_cast<unsigned char>(s[i]);
         std::size_t n;
         std::uint32_t cp;
@@ -177,6 +187,7 @@ std::string AnsiToUtf8(std::string_view s) {
 }
 
 std::string Utf8Prefix(std::string_view s, std::size_t maxChars) {
+    if (s.size() <= maxChars) return std::string(s);  // no more characters than bytes
     std::size_t i = 0, count = 0;
     while (i < s.size() && count < maxChars) {
         ++i;

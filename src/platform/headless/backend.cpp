@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -194,19 +195,32 @@ public:
         auto& rig = headless::rig();
         if (rig.failReplace && rig.failReplace(path)) throw EFileIOError("injected write failure: " + path);
         struct stat st {};
+        std::error_code ec;
+        const fs::path target = fs::absolute(fs::path(path), ec).lexically_normal();
         if (::stat(path.c_str(), &st) == 0) {
             // Root may write anything; honour the read-only bit as Windows does.
             if (S_ISDIR(st.st_mode)) throw EFileIOError("a directory is in the way: " + path);
             if (!(st.st_mode & S_IWUSR)) throw EFileIOError("read-only: " + path);
+            auto attr = rig.fileAttributes.find(target.string());
+            if (attr != rig.fileAttributes.end() && (attr->second & faReadOnly))
+                throw EFileIOError("read-only attribute: " + path);
         }
+        if (auto refused = rig.dirWriteErrors.find(target.parent_path().string()); refused != rig.dirWriteErrors.end())
+            throw EFileIOError("cannot create a file beside " + path + ": " + std::strerror(refused->second));
         std::string tmp = path + ".tmp" + std::to_string(::getpid());
         {
+            // A full disk takes what fits and then refuses the rest.
+            const bool full = rig.freeSpace && bytes.size() > *rig.freeSpace;
+            const std::size_t fits = full ? *rig.freeSpace : bytes.size();
             std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            if (out) rig.tempWrites.push_back({tmp, 0});
+            out.write(bytes.data(), static_cast<std::streamsize>(fits));
             out.flush();
-            if (!out) {
+            if (out) rig.tempWrites.back().written = fits;
+            if (!out || full) {
+                out.close();
                 std::remove(tmp.c_str());
-                throw EFileIOError("cannot write " + tmp);
+                throw EFileIOError((full ? "no space left on the device for " : "cannot write ") + tmp);
             }
         }
         if (std::rename(tmp.c_str(), path.c_str()) != 0) {

@@ -107,10 +107,26 @@ struct Rig {
     std::vector<HelpCall> helpCalls;
     // Makes ReplaceFile fail for the paths it returns true for.
     std::function<bool(const std::string& path)> failReplace;
+    // Directories (lexically normal full paths) in which no file can be
+    // made, and the errno that creating one gives: EACCES for a directory
+    // the user may not write to, EROFS for a read-only volume. Root could
+    // write there anyway, so the fake refuses in its place.
+    std::map<std::string, int> dirWriteErrors;
+    // Room left on the volume for a temporary file, in bytes; unset is
+    // unlimited. A larger file gets this much written before the write fails
+    // as on a full disk (ENOSPC).
+    std::optional<std::size_t> freeSpace;
+    // Every temporary file ReplaceFile made, with the bytes that reached it.
+    struct TempWrite {
+        std::string path;
+        std::size_t written = 0;
+    };
+    std::vector<TempWrite> tempWrites;
 
     // File search runs on the real file system. Attributes that POSIX files
     // lack (read-only, hidden, system, archive) come from here by full path
     // and replace the archive bit; directory and link bits stay the system's.
+    // ReplaceFile refuses an existing file whose entry has faReadOnly.
     std::map<std::string, std::uint32_t> fileAttributes;
     std::vector<std::string> searchPatterns;  // every search opened, in order
     int openSearches = 0;                     // opened and not yet closed
