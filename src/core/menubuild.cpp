@@ -7,6 +7,10 @@
 namespace {
 // Nesting beyond this is cut: the entry becomes an item without children.
 constexpr std::size_t kMaxNesting = 64;
+// Ranges may name the same entries again and again (65535 groups of 65535
+// each); past this many submenu items in all, a group gets no children, so the
+// menu stays linear in the file's size.
+constexpr std::size_t kMaxSubmenuItems = 131072;
 
 struct SectionInfo {
     const char* name;
@@ -21,7 +25,8 @@ constexpr SectionInfo kSections[] = {
 };
 
 bool namesMeta(const std::string& progName) {
-    auto pos = UpperCase(progName).find("META");
+    // "META" starting within the first four characters lies in the first seven.
+    auto pos = UpperCase(std::string_view(progName).substr(0, 7)).find("META");
     return pos != std::string::npos && pos < 4;
 }
 
@@ -70,6 +75,9 @@ std::unique_ptr<TMenuItem> TTolvekForm::buildEntry(TIniFile& ini, Section sectio
     const auto first = static_cast<std::uint16_t>(StrToInt(param));
     const auto last = static_cast<std::uint16_t>(StrToInt(shortCut));
     if (first > last) return item;
+    const std::size_t count = static_cast<std::size_t>(last - first) + 1;
+    if (builtChildren_ + count > kMaxSubmenuItems) return item;
+    builtChildren_ += count;
     if (isLong) longPath_.push_back(number);
     try {
         if (section == Section::Programs) {

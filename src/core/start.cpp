@@ -223,6 +223,7 @@ void TTolvekForm::LoadSettings() {
     AlwaysPopup1->Checked = flagOn(ini.ReadInteger("CONFIG", "AlwaysPopup", 0));
     try {
         longPath_.clear();
+        builtChildren_ = 0;
         for (unsigned n = total; n >= 1; --n)
             Popit.Items().Insert(0, buildEntry(ini, Section::Programs, static_cast<std::uint16_t>(n), &Popit));
     } catch (...) {

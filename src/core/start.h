@@ -115,6 +115,7 @@ private:
     std::vector<std::string> args_;
     // "LONGPROGRAMS" numbers on the path being built, to stop cycles.
     std::vector<std::uint16_t> longPath_;
+    std::size_t builtChildren_ = 0;  // submenu items built so far by LoadSettings
 };
 
 // The start-up path after the command line has been read; TolvekMain

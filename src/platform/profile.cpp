@@ -128,6 +128,7 @@ void TProfileData::growTable() {
 }
 
 void TProfileData::reindex() {
+    lastSectionValid_ = false;
     sections_.clear();
     sectionIndex_.clear();
     // At most one key a line, so the table never grows while indexing.
@@ -165,10 +166,16 @@ void TProfileData::reindex() {
 }
 
 const TProfileData::Section* TProfileData::findSection(std::string_view section, std::uint32_t* index) const {
-    auto it = sectionIndex_.find(LowerCase(trimmed(section)));
-    if (it == sectionIndex_.end()) return nullptr;
-    if (index) *index = it->second;
-    return &sections_[it->second];
+    section = trimmed(section);
+    if (!lastSectionValid_ || !SameText(section, lastSectionName_)) {
+        auto it = sectionIndex_.find(LowerCase(section));
+        if (it == sectionIndex_.end()) return nullptr;
+        lastSectionName_ = section;
+        lastSection_ = it->second;
+        lastSectionValid_ = true;
+    }
+    if (index) *index = lastSection_;
+    return &sections_[lastSection_];
 }
 
 std::size_t TProfileData::keyLine(std::uint32_t section, std::string_view key) const {

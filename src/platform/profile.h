@@ -83,5 +83,9 @@ private:
     std::vector<Section> sections_;
     std::unordered_map<std::string, std::uint32_t> sectionIndex_;  // folded name -> first section of that name
     std::vector<Slot> slots_;
+    // Readers ask for the same section many times in a row.
+    mutable std::string lastSectionName_;
+    mutable std::uint32_t lastSection_ = 0;
+    mutable bool lastSectionValid_ = false;
     std::size_t keyCount_ = 0;
 };

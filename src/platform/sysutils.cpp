@@ -84,6 +84,7 @@ std::string LowerCase(std::string_view s) {
 
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    if (a == b) return true;  // the usual case, and a fast compare
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
         if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');

@@ -162,7 +162,7 @@ public:
         auto& rig = headless::rig();
         rig.searchPatterns.push_back(pattern);
         if (rig.onFindFirst) rig.onFindFirst(pattern);
-        auto find = NativeFindFirst(pattern);
+        auto find = rig.findResponder ? rig.findResponder(pattern) : NativeFindFirst(pattern);
         if (!find) return nullptr;
         const auto slash = pattern.rfind('/');
         return std::make_unique<RiggedFind>(std::move(find),

@@ -5,11 +5,13 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/filesearch.h"
 #include "platform/forms.h"
 #include "platform/timers.h"
 #include "platform/menus.h"
@@ -131,6 +133,9 @@ struct Rig {
     std::vector<std::string> searchPatterns;  // every search opened, in order
     int openSearches = 0;                     // opened and not yet closed
     std::function<void(const std::string& pattern)> onFindFirst;
+    // When set, answers every search instead of the file system (a tree too
+    // large to create on disk); null means nothing matches.
+    std::function<std::unique_ptr<IFileFind>(const std::string& pattern)> findResponder;
     // Drives ("d:") and the directory each stands for; changing to a drive
     // changes to its directory.
     std::map<std::string, std::string> drives;
