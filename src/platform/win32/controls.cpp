@@ -3,6 +3,8 @@
 // the portable control.
 #include "platform/win32/win32.h"
 
+#include <algorithm>
+
 namespace win32 {
 
 namespace {
@@ -127,6 +129,21 @@ void TWin32Control::loadGlyph() {
     if (button->HasGlyph && button->Glyph == TGlyph::AppIcon) glyph_ = LoadAppIcon(16);
 }
 
+// A left-aligned label grows to show its whole text: its size was chosen for
+// one font, and the text must still show in another (as self-sizing labels do).
+int TWin32Control::windowWidth() const {
+    int width = control_->Width();
+    if (control_->Kind() != TControlKind::Label || static_cast<const TLabel*>(control_)->Alignment != TAlignment::Left)
+        return width;
+    std::string shown;  // "&x" shows as an underlined x, "&&" as "&"
+    const std::string& text = control_->Text();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        shown += text[i];
+    }
+    return std::max(width, TextWidth(shown));
+}
+
 int TWin32Control::windowHeight() const {
     // A drop-down combo box's window includes its list.
     if (control_->Kind() == TControlKind::ComboBox)
@@ -247,7 +264,7 @@ void TWin32Control::Create(HWND parent, TWin32Form& form, int id) {
     if (!control_->Enabled()) style |= WS_DISABLED;
     const std::string text = control_->Kind() == TControlKind::Memo ? withCrLf(control_->Text()) : control_->Text();
     HWND hwnd = ::CreateWindowExW(exStyle, cls, Widen(text).c_str(), style, control_->Left(), control_->Top(),
-                                  control_->Width(), windowHeight(), parent,
+                                  windowWidth(), windowHeight(), parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
     if (!hwnd) throw Exception("Cannot create the window of " + control_->Name);
     window_.reset(hwnd);
@@ -455,7 +472,7 @@ void TWin32Control::Changed(TControlChange what) {
     const TControlKind kind = control_->Kind();
     switch (what) {
         case TControlChange::Bounds:
-            ::SetWindowPos(hwnd, nullptr, control_->Left(), control_->Top(), control_->Width(), windowHeight(),
+            ::SetWindowPos(hwnd, nullptr, control_->Left(), control_->Top(), windowWidth(), windowHeight(),
                            SWP_NOZORDER | SWP_NOACTIVATE);
             break;
         case TControlChange::Text:
@@ -468,6 +485,9 @@ void TWin32Control::Changed(TControlChange what) {
             }
             if (kind == TControlKind::BitmapButton || kind == TControlKind::Panel)
                 ::InvalidateRect(hwnd, nullptr, TRUE);
+            if (kind == TControlKind::Label)
+                ::SetWindowPos(hwnd, nullptr, 0, 0, windowWidth(), windowHeight(),
+                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             break;
         case TControlChange::Visible:
             ::ShowWindow(hwnd, control_->Visible() ? SW_SHOWNA : SW_HIDE);
@@ -487,6 +507,8 @@ void TWin32Control::Changed(TControlChange what) {
                 loadGlyph();
             } else if (kind == TControlKind::Label) {
                 style = (style & ~static_cast<DWORD>(SS_TYPEMASK)) | labelAlignment(control_);
+                ::SetWindowPos(hwnd, nullptr, 0, 0, windowWidth(), windowHeight(),
+                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             } else if (kind == TControlKind::Memo) {
                 ::SendMessageW(hwnd, EM_SETREADONLY, static_cast<TMemo*>(control_)->ReadOnly ? TRUE : FALSE, 0);
                 style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE));

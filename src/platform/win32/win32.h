@@ -288,6 +288,7 @@ private:
     }
     void createLate();
     void loadGlyph();
+    int windowWidth() const;
     int windowHeight() const;
     void fillItems();
     void drawButton(const DRAWITEMSTRUCT& item);
