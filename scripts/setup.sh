@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     build-essential g++ cmake ninja-build libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64
+    # libFuzzer comes with clang's runtime libraries.
+    clang libclang-rt-14-dev
     # Wine and what it draws with; without the recommended set, fonts and
     # the X extensions below have to be named.
     wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3

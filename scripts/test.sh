@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test run: unit tests on the native build, the same tests under
-# AddressSanitizer and UBSan, then the Windows executables under Wine inside
-# Xvfb. Prints "N passed, N failed" (all stages together) as its last line and
-# exits non-zero when anything failed or did not build.
+# AddressSanitizer and UBSan, the fuzz targets for a bounded time, then the
+# Windows executables under Wine inside Xvfb. Prints "N passed, N failed"
+# (all stages together) as its last line and exits non-zero when anything
+# failed or did not build.
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -79,7 +80,26 @@ else
     stage_broken "sanitizer build" "failed" "$logs/asan-build.log"
 fi
 
-# 3. The Windows executables and the end-to-end driver, run under Wine.
+# 3. Fuzzing: each target for a bounded time; any crash, leak, timeout or
+#    sanitizer report fails it. Counts one check per target.
+echo "== fuzzing"
+fuzz_out="$logs/fuzz.txt"
+TOLVEK_FUZZ_SECONDS="${TOLVEK_FUZZ_SECONDS:-45}" bash "$root/scripts/fuzz.sh" >"$fuzz_out" 2>&1 </dev/null
+fuzz_rc=$?
+fuzz_last="$(tail -n 1 "$fuzz_out")"
+sed '$d' "$fuzz_out"
+if [[ "$fuzz_last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+    passed=$((passed + BASH_REMATCH[1]))
+    failed=$((failed + BASH_REMATCH[2]))
+    echo "== fuzzing: ${BASH_REMATCH[1]} targets passed, ${BASH_REMATCH[2]} failed"
+    if [ "$fuzz_rc" -ne 0 ] && [ "${BASH_REMATCH[2]}" -eq 0 ]; then
+        stage_broken "fuzzing" "exit code $fuzz_rc" "$fuzz_out"
+    fi
+else
+    stage_broken "fuzzing" "no summary line, exit code $fuzz_rc" "$fuzz_out"
+fi
+
+# 4. The Windows executables and the end-to-end driver, run under Wine.
 echo "== windows build"
 if build_windows "$logs/mingw-build.log" tolvek tolvek-compact tolvek-e2e; then
     trap stop_all EXIT

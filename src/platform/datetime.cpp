@@ -70,7 +70,10 @@ TDateTime EncodeTime(Word hour, Word minute, Word second, Word msec) {
 }
 
 void DecodeTime(TDateTime t, Word& hour, Word& minute, Word& second, Word& msec) {
-    std::int64_t ms = std::llabs(totalMilliseconds(t)) % MSecsPerDay;
+    // The remainder first: NaN and values out of range round to the least
+    // 64-bit value, which has no absolute value.
+    std::int64_t ms = totalMilliseconds(t) % MSecsPerDay;
+    if (ms < 0) ms = -ms;
     msec = static_cast<Word>(ms % 1000);
     ms /= 1000;
     second = static_cast<Word>(ms % 60);

@@ -215,7 +215,9 @@ void TProfileData::appendLine(std::size_t at, std::string text) {
 void TProfileData::Write(std::string_view sectionText, std::string_view keyText, std::string_view valueText) {
     // What we store stays valid UTF-8, or the next read would take the whole file for ANSI.
     auto utf8 = [](std::string_view s) { return IsValidUtf8(s) ? std::string(s) : AnsiToUtf8(s); };
-    const std::string section = utf8(sectionText), key = utf8(keyText), value = utf8(valueText);
+    // Names are trimmed as readers trim the names they ask for; a padded name
+    // would otherwise make a second section or key that no reader finds.
+    const std::string section = utf8(trimmed(sectionText)), key = utf8(trimmed(keyText)), value = utf8(valueText);
     auto addKey = [this](std::uint32_t index, std::string_view name, std::size_t line) {
         if ((keyCount_ + 1) * 2 > slots_.size()) growTable();
         std::uint64_t hash = foldedHash(index, name);

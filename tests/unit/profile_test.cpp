@@ -229,6 +229,15 @@ TEST(ProfileData, WritingInPlaceKeepsEveryOtherByte) {
               "Legacy1=calc\r\n");
 }
 
+TEST(ProfileData, PaddedNamesWriteTheKeyThatReadersFind) {
+    auto data = TProfileData::Parse("[a]\r\nk=old\r\n");
+    data.Write(" a ", " k ", "new");
+    data.Write("\tb", "x ", "1");
+    EXPECT_EQ(data.Serialize(), "[a]\r\nk=new\r\n[b]\r\nx=1\r\n");
+    EXPECT_EQ(data.ReadString(" a ", "k", ""), "new");
+    EXPECT_EQ(TProfileData::Parse(data.Serialize()).ReadString("b", "x", ""), "1");
+}
+
 TEST(ProfileData, NewKeysGoAtTheEndOfTheirSectionBeforeBlankLines) {
     auto data = TProfileData::Parse(
         "[A]\r\n"
