@@ -34,7 +34,7 @@ TIniFile::TIniFile(IOperatingSystem& os, std::string fileName)
     } else if (shareDepth > 0 && sharedParse && sharedParse->SameSource(*bytes)) {
         data_ = sharedParse;
     } else {
-        data_ = std::make_shared<TProfileData>(TProfileData::Parse(*bytes));
+        data_ = std::make_shared<TProfileData>(TProfileData::Parse(std::move(*bytes)));
         if (shareDepth > 0) sharedParse = data_;
     }
 }
@@ -62,7 +62,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     try {
         os_.ReplaceFile(path_, data.Serialize());
     } catch (const std::exception&) {
-        data = TProfileData::Parse(before);
+        data = TProfileData::Parse(std::move(before));
         throw EIniFileException("Unable to write to " + fileName_);
     }
 }

@@ -1,5 +1,7 @@
 #include "platform/menus.h"
 
+#include <stdexcept>
+
 #include <algorithm>
 
 #include "platform/drivers.h"
@@ -92,10 +94,16 @@ std::string ShortCutToText(TShortCut shortcut) {
 
 TMenuItem* TMenuItem::Add(std::unique_ptr<TMenuItem> item) { return Insert(Count(), std::move(item)); }
 
+TMenuItem* TMenuItem::Items(int index) const {
+    if (!items_) throw std::out_of_range("menu item index " + std::to_string(index));
+    return items_->at(static_cast<std::size_t>(index)).get();
+}
+
 TMenuItem* TMenuItem::Insert(int index, std::unique_ptr<TMenuItem> item) {
     item->parent_ = this;
-    auto pos = items_.begin() + std::clamp(index, 0, Count());
-    return items_.insert(pos, std::move(item))->get();
+    if (!items_) items_ = std::make_unique<std::deque<std::unique_ptr<TMenuItem>>>();
+    auto pos = items_->begin() + std::clamp(index, 0, Count());
+    return items_->insert(pos, std::move(item))->get();
 }
 
 void TMenuItem::Click() {
@@ -108,7 +116,7 @@ TMenuItem* TMenuItem::FindShortCut(TShortCut shortcut) {
     while (!pending.empty()) {
         TMenuItem* item = pending.back();
         pending.pop_back();
-        for (auto it = item->items_.rbegin(); it != item->items_.rend(); ++it) pending.push_back(it->get());
+        for (int i = item->Count() - 1; i >= 0; --i) pending.push_back(item->Items(i));
         if (item != this && item->ShortCut == shortcut && item->Enabled && item->Visible) return item;
     }
     return nullptr;

@@ -35,8 +35,8 @@ public:
     TNotifyEvent OnClick;
 
     bool IsLine() const { return Caption == "-"; }
-    int Count() const { return static_cast<int>(items_.size()); }
-    TMenuItem* Items(int index) const { return items_.at(static_cast<std::size_t>(index)).get(); }
+    int Count() const { return items_ ? static_cast<int>(items_->size()) : 0; }
+    TMenuItem* Items(int index) const;
     TMenuItem* Parent() const { return parent_; }
 
     TMenuItem* Add(std::unique_ptr<TMenuItem> item);
@@ -48,7 +48,9 @@ public:
 
 private:
     TMenuItem* parent_ = nullptr;
-    std::deque<std::unique_ptr<TMenuItem>> items_;  // menus are built by inserting on top
+    // Menus are built by inserting on top. Made on the first insertion: an
+    // empty deque already costs two allocations, and most items are leaves.
+    std::unique_ptr<std::deque<std::unique_ptr<TMenuItem>>> items_;
 };
 
 class IMenuDriver;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "platform/sysutils.h"
 
@@ -36,13 +37,16 @@ bool headerName(std::string_view text, std::size_t bracket, std::string_view& na
 
 // FNV-1a over the ASCII-folded name, seeded with the section, so that names
 // differing only in case meet in the same slot chain.
-std::uint64_t foldedHash(std::uint32_t section, std::string_view name) {
+std::uint32_t foldedHash(std::uint32_t section, std::string_view name) {
     std::uint64_t h = 14695981039346656037ull ^ (section * 0x9E3779B97F4A7C15ull);
     for (char c : name) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
-    return h;
+    // FNV mixes its low bits poorly, and the table is indexed by them.
+    h ^= h >> 32;
+    h *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::uint32_t>(h >> 32);
 }
 
 // Names and values that a reread would split, trim or classify differently
@@ -62,20 +66,31 @@ std::string_view unquoted(std::string_view value) {
 }
 }  // namespace
 
-TProfileData TProfileData::Parse(std::string_view bytes) {
+TProfileData TProfileData::Parse(std::string_view bytes) { return Parse(std::string(bytes)); }
+
+TProfileData TProfileData::Parse(std::string&& bytes) {
     TProfileData data;
-    if (bytes.substr(0, kBom.size()) == kBom) {
+    std::size_t pos = 0;
+    if (std::string_view(bytes).substr(0, kBom.size()) == kBom) {
         data.bom_ = kBom;
-        bytes.remove_prefix(kBom.size());
+        pos = kBom.size();
     }
     // Old files were saved in the ANSI code page; from now on they are UTF-8.
-    data.converted_ = !IsValidUtf8(bytes);
-    data.text_ = data.converted_ ? AnsiToUtf8(bytes) : std::string(bytes);
+    data.converted_ = !IsValidUtf8(std::string_view(bytes).substr(pos));
+    if (data.converted_) {
+        data.text_ = AnsiToUtf8(std::string_view(bytes).substr(pos));
+        pos = 0;
+    } else {
+        data.text_ = std::move(bytes);  // lines index past the BOM
+    }
+    data.textStart_ = pos;
 
     const char* p = data.text_.data();
     const std::size_t n = data.text_.size();
-    data.lines_.reserve(n / 32 + 1);
-    std::size_t pos = 0;
+    std::size_t newlines = 0;
+    for (const char* at = p + pos; (at = static_cast<const char*>(std::memchr(at, '\n', n - (at - p)))); ++at)
+        ++newlines;
+    data.lines_.reserve(newlines + 1);
     while (pos < n) {
         // memchr is far faster than a byte loop; a bare CR is rare.
         auto* nl = static_cast<const char*>(std::memchr(p + pos, '\n', n - pos));
@@ -91,6 +106,8 @@ TProfileData TProfileData::Parse(std::string_view bytes) {
         data.lines_.push_back(line);
         pos = end;
     }
+    // The key table counts lines in 32 bits.
+    if (data.lines_.size() >= kEmptySlot) throw std::length_error("too many lines in a profile");
     data.reindex();
     return data;
 }
@@ -106,11 +123,11 @@ std::string_view TProfileData::lineKey(std::size_t i) const {
     return trimmed(text.substr(0, text.find('=')));
 }
 
-std::size_t TProfileData::probe(std::uint32_t section, std::string_view name, std::uint64_t hash) const {
+std::size_t TProfileData::probe(std::uint32_t section, std::string_view name, std::uint32_t hash) const {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = slots_[i];
-        if (slot.line == kEmpty) return i;
+        if (slot.line == kEmptySlot) return i;
         if (slot.hash == hash && slot.section == section && SameText(lineKey(slot.line), name)) return i;
     }
 }
@@ -120,9 +137,9 @@ void TProfileData::growTable() {
     slots_.assign(std::max<std::size_t>(16, old.size() * 2), Slot{});
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
-        if (slot.line == kEmpty) continue;
+        if (slot.line == kEmptySlot) continue;
         std::size_t i = slot.hash & mask;
-        while (slots_[i].line != kEmpty) i = (i + 1) & mask;
+        while (slots_[i].line != kEmptySlot) i = (i + 1) & mask;
         slots_[i] = slot;
     }
 }
@@ -157,10 +174,10 @@ void TProfileData::reindex() {
         std::size_t eq = text.find('=');
         if (eq == std::string_view::npos) continue;
         std::string_view key = trimmed(text.substr(0, eq));
-        std::uint64_t hash = foldedHash(section, key);
+        std::uint32_t hash = foldedHash(section, key);
         std::size_t slot = probe(section, key, hash);
-        if (slots_[slot].line != kEmpty) continue;  // the first of duplicate keys wins
-        slots_[slot] = {hash, section, i};
+        if (slots_[slot].line != kEmptySlot) continue;  // the first of duplicate keys wins
+        slots_[slot] = {hash, section, static_cast<std::uint32_t>(i)};
         ++keyCount_;
     }
 }
@@ -179,7 +196,8 @@ const TProfileData::Section* TProfileData::findSection(std::string_view section,
 }
 
 std::size_t TProfileData::keyLine(std::uint32_t section, std::string_view key) const {
-    return slots_[probe(section, key, foldedHash(section, key))].line;
+    const std::uint32_t line = slots_[probe(section, key, foldedHash(section, key))].line;
+    return line == kEmptySlot ? kEmpty : line;
 }
 
 std::optional<std::string_view> TProfileData::findValue(std::string_view section, std::string_view key) const {
@@ -220,8 +238,9 @@ void TProfileData::Write(std::string_view sectionText, std::string_view keyText,
     const std::string section = utf8(trimmed(sectionText)), key = utf8(trimmed(keyText)), value = utf8(valueText);
     auto addKey = [this](std::uint32_t index, std::string_view name, std::size_t line) {
         if ((keyCount_ + 1) * 2 > slots_.size()) growTable();
-        std::uint64_t hash = foldedHash(index, name);
-        slots_[probe(index, name, hash)] = {hash, index, line};
+        if (lines_.size() >= kEmptySlot) throw std::length_error("too many lines in a profile");
+        std::uint32_t hash = foldedHash(index, name);
+        slots_[probe(index, name, hash)] = {hash, index, static_cast<std::uint32_t>(line)};
         ++keyCount_;
     };
 
@@ -260,7 +279,7 @@ void TProfileData::Write(std::string_view sectionText, std::string_view keyText,
             ++other.lastLine;
         }
         for (Slot& slot : slots_)
-            if (slot.line != kEmpty && slot.line >= added) ++slot.line;
+            if (slot.line != kEmptySlot && slot.line >= added) ++slot.line;
         s.lastLine = added;
         addKey(index, key, added);
     }
@@ -272,8 +291,10 @@ void TProfileData::finishWrite(std::string_view section, std::string_view key, s
 }
 
 bool TProfileData::SameSource(std::string_view bytes) const {
-    if (converted_ || !owned_.empty() || bytes.size() != bom_.size() + text_.size()) return false;
-    return bytes.substr(0, bom_.size()) == bom_ && bytes.substr(bom_.size()) == text_;
+    if (converted_ || !owned_.empty()) return false;
+    const std::string_view text = std::string_view(text_).substr(textStart_);
+    return bytes.size() == bom_.size() + text.size() && bytes.substr(0, bom_.size()) == bom_ &&
+           bytes.substr(bom_.size()) == text;
 }
 
 std::string TProfileData::Serialize() const {

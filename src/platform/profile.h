@@ -21,6 +21,9 @@ public:
     // Bytes as stored: UTF-8 (a BOM is accepted and kept), otherwise read in
     // the ANSI code page. CRLF, CR and LF line ends all work.
     static TProfileData Parse(std::string_view bytes);
+    // The same, taking over the buffer instead of copying it.
+    static TProfileData Parse(std::string&& bytes);
+    static TProfileData Parse(const char* bytes) { return Parse(std::string_view(bytes)); }
 
     // The value as the profile functions return it: trimmed, unquoted, cut at
     // kMaxValueChars characters; a missing section or key gives `def` without
@@ -56,10 +59,11 @@ private:
     // Open-addressing table of the first occurrence of each key of each
     // section; names are folded while hashing, so lookups allocate nothing.
     struct Slot {
-        std::uint64_t hash = 0;
+        std::uint32_t hash = 0;
         std::uint32_t section = 0;
-        std::size_t line = kEmpty;
+        std::uint32_t line = kEmptySlot;
     };
+    static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFFu;
     static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
 
     std::string_view lineText(std::size_t i) const;
@@ -70,7 +74,7 @@ private:
     void finishWrite(std::string_view section, std::string_view key, std::string_view value);
     void growTable();
     // Slot of the key in the section, or of the empty slot where it would go.
-    std::size_t probe(std::uint32_t section, std::string_view foldedOrRaw, std::uint64_t hash) const;
+    std::size_t probe(std::uint32_t section, std::string_view name, std::uint32_t hash) const;
     std::size_t keyLine(std::uint32_t section, std::string_view key) const;  // kEmpty when missing
     const Section* findSection(std::string_view section, std::uint32_t* index = nullptr) const;
     std::optional<std::string_view> findValue(std::string_view section, std::string_view key) const;
@@ -78,6 +82,7 @@ private:
     std::string bom_;
     bool converted_ = false;  // text_ was read in the ANSI code page
     std::string text_;
+    std::size_t textStart_ = 0;  // a BOM kept in text_ is skipped
     std::deque<std::string> owned_;
     std::vector<Line> lines_;
     std::vector<Section> sections_;

@@ -195,3 +195,27 @@ TEST_F(IniFileTest, BareNamesLiveInTheWindowsDirectory) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(IniFileTest, SharedParsesFollowTheBytesAndWritesStayPrivate) {
+    put("a.ini", "\xEF\xBB\xBF[S]\r\nk=one\r\n");
+    TIniFile::ShareParses sharing;
+    TIniFile first(*os_, path("a.ini"));
+    TIniFile second(*os_, path("a.ini"));
+    EXPECT_EQ(second.ReadString("S", "k", ""), "one");
+
+    // A write goes to the writer's own copy and to the file, not to the other reader.
+    second.WriteString("S", "k", "two");
+    EXPECT_EQ(first.ReadString("S", "k", ""), "one");
+    EXPECT_EQ(get("a.ini"), "\xEF\xBB\xBF[S]\r\nk=two\r\n");
+
+    // Changed bytes are parsed again.
+    TIniFile third(*os_, path("a.ini"));
+    EXPECT_EQ(third.ReadString("S", "k", ""), "two");
+    put("a.ini", "[S]\r\nk=three\r\n");
+    EXPECT_EQ(TIniFile(*os_, path("a.ini")).ReadString("S", "k", ""), "three");
+    EXPECT_EQ(os_->reads, 4);  // every accessor reads the file; only the parse is shared
+}
+
+}  // namespace
