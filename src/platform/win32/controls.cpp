@@ -390,8 +390,14 @@ LRESULT TWin32Control::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_MOUSEMOVE: {
             // The window finishes its own tracking first: the handler may
             // open a menu and not return for a while.
+            // An owner-drawn button draws no hover state, so its window needs
+            // the moves only while pressed. Otherwise the common controls'
+            // button asks for mouse-leave tracking, which Wine serves by polling
+            // with a timer for as long as the pointer rests on the button.
+            const bool hoverOnly = control_->Kind() == TControlKind::BitmapButton && ::GetCapture() != hwnd;
             LRESULT r = control_->Kind() == TControlKind::StringGrid ? gridMessage(hwnd, msg, wParam, lParam)
-                                                                     : callOld(hwnd, msg, wParam, lParam);
+                        : hoverOnly                                 ? 0
+                                                                    : callOld(hwnd, msg, wParam, lParam);
             TControl* control = control_;
             const TShiftState shift = MouseShift(wParam);
             const int x = MouseX(lParam), y = MouseY(lParam);
