@@ -1,6 +1,8 @@
 // Building the configured part of the popup menu from the three entry
 // sections, and attaching META commands to their handlers.
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 
 #include "core/start.h"
 
@@ -13,9 +15,28 @@ constexpr std::size_t kMaxNesting = 64;
 constexpr std::size_t kMaxSubmenuItems = 131072;
 
 struct SectionInfo {
-    const char* name;
-    const char* defaultCaption;
-    const char* groupMarker;
+    std::string_view name;
+    std::string_view defaultCaption;
+    std::string_view groupMarker;
+};
+
+// "<prefix><number>" in a buffer of its own: the menu asks for four keys of
+// each of up to 65535 entries, and this is the hot path of start-up.
+class NumberedName {
+public:
+    explicit NumberedName(std::uint16_t number) {
+        digitsEnd_ = static_cast<std::size_t>(std::to_chars(digits_, digits_ + sizeof digits_, number).ptr - digits_);
+    }
+    std::string_view operator()(std::string_view prefix) {
+        std::memcpy(text_, prefix.data(), prefix.size());
+        std::memcpy(text_ + prefix.size(), digits_, digitsEnd_);
+        return {text_, prefix.size() + digitsEnd_};
+    }
+
+private:
+    char digits_[8];
+    std::size_t digitsEnd_ = 0;
+    char text_[32];  // the longest prefix is 14 characters
 };
 
 constexpr SectionInfo kSections[] = {
@@ -51,15 +72,16 @@ const MetaCommand kMetaCommands[] = {
 std::unique_ptr<TMenuItem> TTolvekForm::buildEntry(TIniFile& ini, Section section, std::uint16_t number,
                                                    TComponent* owner) {
     const SectionInfo& info = kSections[static_cast<int>(section)];
-    const std::string n = std::to_string(number);
-    std::string name = ini.ReadString(info.name, "Name" + n, info.defaultCaption + n);
-    std::string param = ini.ReadString(info.name, "Param" + n, "");
-    std::string progName = ini.ReadString(info.name, "ProgName" + n, "");
-    std::string shortCut = ini.ReadString(info.name, "ShortCut" + n, "");
+    NumberedName key(number), fallback(number);
+    std::string name = ini.ReadString(info.name, key("Name"), fallback(info.defaultCaption));
+    std::string param = ini.ReadString(info.name, key("Param"), "");
+    std::string progName = ini.ReadString(info.name, key("ProgName"), "");
+    std::string shortCut = ini.ReadString(info.name, key("ShortCut"), "");
 
     auto item = std::make_unique<TMenuItem>(owner);
-    item->Caption = name;
-    item->Hint = progName + " " + param;
+    item->Caption = std::move(name);
+    item->Hint.reserve(progName.size() + 1 + param.size());
+    item->Hint.append(progName).append(" ").append(param);
     if (!shortCut.empty()) item->ShortCut = TextToShortCut(shortCut);
     const bool group = progName.find(info.groupMarker) != std::string::npos;
     if (!group) item->OnClick = [this](TObject* s) { RunEntry(static_cast<TMenuItem*>(s)); };

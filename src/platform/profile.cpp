@@ -35,18 +35,32 @@ bool headerName(std::string_view text, std::size_t bracket, std::string_view& na
     return true;
 }
 
-// FNV-1a over the ASCII-folded name, seeded with the section, so that names
-// differing only in case meet in the same slot chain.
+// A hash of the name with ASCII letters folded to lower case, seeded with
+// the section, so that names differing only in case meet. Whole words of
+// eight bytes at a time: this runs for every key read and every key indexed.
 std::uint32_t foldedHash(std::uint32_t section, std::string_view name) {
-    std::uint64_t h = 14695981039346656037ull ^ (section * 0x9E3779B97F4A7C15ull);
-    for (char c : name) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    std::uint64_t h = (section + 1ull) * kMul ^ name.size();
+    const char* p = name.data();
+    std::size_t left = name.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        // Bytes 'A' to 'Z', and no others, get their 0x20 bit.
+        const std::uint64_t low = w & ~kHigh;
+        const std::uint64_t upper = (low + (0x80 - 'A') * kOnes) & ~(low + (0x80 - 'Z' - 1) * kOnes) & ~w & kHigh;
+        h = (h ^ (w | upper >> 2)) * kMul;
+        h ^= h >> 29;
     }
-    // FNV mixes its low bits poorly, and the table is indexed by them.
-    h ^= h >> 32;
-    h *= 0x9E3779B97F4A7C15ull;
-    return static_cast<std::uint32_t>(h >> 32);
+    std::uint64_t tail = 0;
+    for (std::size_t i = 0; i < left; ++i) {
+        auto c = static_cast<unsigned char>(p[i]);
+        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + ('a' - 'A'));
+        tail |= static_cast<std::uint64_t>(c) << (8 * i);
+    }
+    h = (h ^ tail) * kMul;
+    return static_cast<std::uint32_t>((h ^ (h >> 29)) * kMul >> 32);
 }
 
 // Names and values that a reread would split, trim or classify differently
