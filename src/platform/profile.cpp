@@ -111,7 +111,7 @@ TProfileData TProfileData::Parse(std::string&& bytes) {
         std::size_t end = nl ? static_cast<std::size_t>(nl - p) : n;
         if (auto* cr = static_cast<const char*>(std::memchr(p + pos, '\r', end - pos)))
             end = static_cast<std::size_t>(cr - p);
-        Line line{pos, end - pos, 0, -1};
+        Line line{pos, end - pos, 0, false, -1};
         if (end < n) {
             const bool crlf = p[end] == '\r' && end + 1 < n && p[end + 1] == '\n';
             line.eol = crlf ? 1 : p[end] == '\n' ? 2 : 3;
@@ -160,6 +160,7 @@ void TProfileData::growTable() {
 
 void TProfileData::reindex() {
     lastSectionValid_ = false;
+    lastFound_ = kEmpty;
     sections_.clear();
     sectionIndex_.clear();
     // At most one key a line, so the table never grows while indexing.
@@ -192,6 +193,7 @@ void TProfileData::reindex() {
         std::size_t slot = probe(section, key, hash);
         if (slots_[slot].line != kEmptySlot) continue;  // the first of duplicate keys wins
         slots_[slot] = {hash, section, static_cast<std::uint32_t>(i)};
+        lines_[i].indexed = true;
         ++keyCount_;
     }
 }
@@ -216,9 +218,19 @@ std::size_t TProfileData::keyLine(std::uint32_t section, std::string_view key) c
 
 std::optional<std::string_view> TProfileData::findValue(std::string_view section, std::string_view key) const {
     std::uint32_t index = 0;
-    if (!findSection(section, &index)) return std::nullopt;
-    const std::size_t line = keyLine(index, trimmed(key));
+    const Section* s = findSection(section, &index);
+    if (!s) return std::nullopt;
+    key = trimmed(key);
+    std::size_t line = kEmpty;
+    // A line of this section that the table points to, with this key, is the answer.
+    if (lastFound_ != kEmpty) {
+        const std::size_t from = std::max(lastFound_ + 1, s->header + 1), to = std::min(lastFound_ + 4, s->lastLine);
+        for (std::size_t at = from; at <= to && line == kEmpty; ++at)
+            if (lines_[at].indexed && SameText(lineKey(at), key)) line = at;
+    }
+    if (line == kEmpty) line = keyLine(index, key);
     if (line == kEmpty) return std::nullopt;
+    lastFound_ = line;
     std::string_view text = lineText(line);
     return unquoted(trimmed(text.substr(text.find('=') + 1)));
 }
@@ -239,7 +251,7 @@ std::string TProfileData::ReadString(std::string_view section, std::string_view 
 bool TProfileData::SectionExists(std::string_view section) const { return findSection(section) != nullptr; }
 
 void TProfileData::appendLine(std::size_t at, std::string text) {
-    Line line{0, text.size(), kCrLf, static_cast<std::int32_t>(owned_.size())};
+    Line line{0, text.size(), kCrLf, false, static_cast<std::int32_t>(owned_.size())};
     owned_.push_back(std::move(text));
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
 }
@@ -255,6 +267,7 @@ void TProfileData::Write(std::string_view sectionText, std::string_view keyText,
         if (lines_.size() >= kEmptySlot) throw std::length_error("too many lines in a profile");
         std::uint32_t hash = foldedHash(index, name);
         slots_[probe(index, name, hash)] = {hash, index, static_cast<std::uint32_t>(line)};
+        lines_[line].indexed = true;
         ++keyCount_;
     };
 

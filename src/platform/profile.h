@@ -50,6 +50,7 @@ private:
         std::size_t start = 0;
         std::size_t length = 0;
         std::uint8_t eol = 0;     // index into the line-end spellings; 0 for none
+        bool indexed = false;     // the key table points here: the first of its key in its section
         std::int32_t own = -1;    // index into owned_, or -1
     };
     struct Section {
@@ -92,5 +93,8 @@ private:
     mutable std::string lastSectionName_;
     mutable std::uint32_t lastSection_ = 0;
     mutable bool lastSectionValid_ = false;
+    // Readers mostly ask for the keys of an entry in the order of the file;
+    // the lines after the last one found are tried before the table.
+    mutable std::size_t lastFound_ = kEmpty;
     std::size_t keyCount_ = 0;
 };
