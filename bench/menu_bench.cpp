@@ -37,6 +37,25 @@ void BM_ParseLargeProfile(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseLargeProfile)->Unit(benchmark::kMillisecond);
 
+// Files of 5 to 100 MB in 1000-key sections with 80-byte values: how the
+// parse scales with the size.
+std::string profileOfSize(std::size_t bytes) {
+    std::string text = "[FIRST]\r\nkey=first value\r\n";
+    const std::string pad(80, 'p');
+    for (std::size_t i = 0; text.size() < bytes; ++i) {
+        if (i % 1000 == 0) text += "[S" + std::to_string(i / 1000) + "]\r\n";
+        text += "Key" + std::to_string(i) + "=" + pad + "\r\n";
+    }
+    return text;
+}
+
+void BM_ParseProfileOfSize(benchmark::State& state) {
+    const std::string bytes = profileOfSize(static_cast<std::size_t>(state.range(0)) * 1'000'000);
+    for (auto _ : state) benchmark::DoNotOptimize(TProfileData::Parse(bytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_ParseProfileOfSize)->Arg(5)->Arg(25)->Arg(50)->Arg(100)->Unit(benchmark::kMillisecond);
+
 void BM_BuildLargeMenu(benchmark::State& state) {
     IniFileOnDisk file;
     for (auto _ : state) {

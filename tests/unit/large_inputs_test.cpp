@@ -135,8 +135,10 @@ TEST(LargeFile, FiftyMegabytesParseInLinearTimeAndBoundedMemory) {
     TProfileData data;
     const double largeTime = seconds([&] { data = TProfileData::Parse(large); });
     const std::size_t rssGrowth = peakRssBytes() - rssBefore;
-    // Ten times the bytes; a generous margin for a busy machine, far below quadratic.
-    EXPECT_LT(largeTime, 25 * smallTime) << "5 MB: " << smallTime << " s, 50 MB: " << largeTime << " s";
+    // Ten times the bytes. Linear work still costs more per byte once the key
+    // table outgrows the caches (about 2.5 times here), and the machine may be
+    // busy; quadratic work would take a hundred times as long.
+    EXPECT_LT(largeTime, 40 * smallTime) << "5 MB: " << smallTime << " s, 50 MB: " << largeTime << " s";
     if (!kSanitized) {
         EXPECT_LT(rssGrowth, 6 * large.size()) << "peak grew by " << rssGrowth << " bytes";
     }
