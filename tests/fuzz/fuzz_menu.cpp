@@ -13,6 +13,7 @@
 
 #include "core/start.h"
 #include "platform/headless/headless.h"
+#include "fuzz_temp.h"
 
 namespace {
 
@@ -49,20 +50,8 @@ std::size_t depthOf(TMenuItem& root) {
 
 // One file in a private temp directory for every run; removed at exit.
 const std::string& iniPath() {
-    struct TempFile {
-        std::string dir, path;
-        TempFile() {
-            std::string tmpl = (std::filesystem::temp_directory_path() / "tolvek-fuzz-menu-XXXXXX").string();
-            dir = ::mkdtemp(tmpl.data());
-            path = dir + "/tolvek.ini";
-        }
-        ~TempFile() {
-            std::error_code ec;
-            std::filesystem::remove_all(dir, ec);
-        }
-    };
-    static const TempFile file;
-    return file.path;
+    static const TFuzzTempFile file("menu", "tolvek.ini");
+    return file.Path();
 }
 
 }  // namespace

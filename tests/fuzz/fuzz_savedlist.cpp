@@ -20,6 +20,7 @@
 #include "finder/srch.h"
 #include "platform/filesearch.h"
 #include "platform/headless/headless.h"
+#include "fuzz_temp.h"
 
 namespace {
 
@@ -30,20 +31,8 @@ namespace {
 
 // One file in a private temp directory for every run; removed at exit.
 const std::string& listPath() {
-    struct TempFile {
-        std::string dir, path;
-        TempFile() {
-            std::string tmpl = (std::filesystem::temp_directory_path() / "tolvek-fuzz-list-XXXXXX").string();
-            dir = ::mkdtemp(tmpl.data());
-            path = dir + "/list.txt";
-        }
-        ~TempFile() {
-            std::error_code ec;
-            std::filesystem::remove_all(dir, ec);
-        }
-    };
-    static const TempFile file;
-    return file.path;
+    static const TFuzzTempFile file("list", "list.txt");
+    return file.Path();
 }
 
 // Code points of valid UTF-8, or -1 when the bytes are not UTF-8.
