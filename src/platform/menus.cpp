@@ -1,8 +1,7 @@
 #include "platform/menus.h"
 
-#include <stdexcept>
-
 #include <algorithm>
+#include <stdexcept>
 
 #include "platform/drivers.h"
 #include "platform/forms.h"

@@ -1,8 +1,7 @@
 #include "platform/sysutils.h"
 
-#include <cstring>
-
 #include <cstdint>
+#include <cstring>
 
 namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
