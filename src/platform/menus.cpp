@@ -13,6 +13,28 @@ struct Prefix {
     TShortCut bit;
 };
 constexpr Prefix kPrefixes[] = {{"Shift+", scShift}, {"^", scCtrl}, {"Ctrl+", scCtrl}, {"Alt+", scAlt}};
+
+// A caption as a range's caption may quote it: without its accelerator mark.
+std::string withoutAccelerator(const std::string& caption) {
+    std::string text;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size() && caption[i + 1] == '&')
+            text += caption[i++];
+        else if (caption[i] == '&')
+            continue;
+        text += caption[i];
+    }
+    return text;
+}
+
+std::string rangeCaption(const TMenuItem& parent, const std::vector<int>& shown, std::size_t from, std::size_t to) {
+    std::size_t a = from, b = to;
+    while (a < to && parent.Items(shown[a])->IsLine()) ++a;
+    while (b > a && parent.Items(shown[b - 1])->IsLine()) --b;
+    if (a == b) return "\u2026";
+    return withoutAccelerator(parent.Items(shown[a])->Caption) + " \u2013 " +
+           withoutAccelerator(parent.Items(shown[b - 1])->Caption);
+}
 }  // namespace
 
 std::string KeyName(Word key) {
@@ -119,6 +141,45 @@ TMenuItem* TMenuItem::FindShortCut(TShortCut shortcut) {
         if (item != this && item->ShortCut == shortcut && item->Enabled && item->Visible) return item;
     }
     return nullptr;
+}
+
+std::vector<TMenuEntry> MenuLevel(const TMenuEntry& opened, int capacity) {
+    TMenuItem* parent = opened.item ? opened.item : opened.parent;
+    const int first = opened.item ? 0 : opened.first;
+    const int last = opened.item ? parent->Count() : opened.last;
+    std::vector<int> shown;
+    for (int i = first; i < last; ++i)
+        if (parent->Items(i)->Visible) shown.push_back(i);
+    const std::size_t screen = static_cast<std::size_t>(std::max(capacity, 8));
+    std::vector<TMenuEntry> level;
+    auto addItems = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) level.push_back({parent->Items(shown[k]), nullptr, 0, 0, {}});
+    };
+    if (shown.size() <= screen) {
+        addItems(0, shown.size());
+        return level;
+    }
+    const std::size_t keep = opened.item ? screen / 4 : 0;
+    const std::size_t slots = screen - 2 * keep, middle = shown.size() - 2 * keep;
+    // Ranges of a power of a screen, so the innermost ones are whole screens.
+    std::size_t unit = 1;
+    while (unit * slots < middle) unit *= screen;
+    // The first level spreads its ranges over its slots rather than leave
+    // most of them empty; below it, each range holds whole ranges again.
+    if (opened.item) {
+        const std::size_t below = unit / screen;
+        unit = below * ((middle + slots * below - 1) / (slots * below));
+    }
+    addItems(0, keep);
+    for (std::size_t k = keep; k < keep + middle; k += unit) {
+        const std::size_t end = std::min(k + unit, keep + middle);
+        if (end - k == 1)
+            addItems(k, end);
+        else
+            level.push_back({nullptr, parent, shown[k], shown[end - 1] + 1, rangeCaption(*parent, shown, k, end)});
+    }
+    addItems(shown.size() - keep, shown.size());
+    return level;
 }
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), root_(this), driver_(newMenuDriver(this)) {}
