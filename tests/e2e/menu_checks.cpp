@@ -1,0 +1,65 @@
+// The backend's menus in this process: a form's popup menu keeps its own
+// check and grey states beside the form's menu bar.
+#include "platform/extctrls.h"
+#include "platform/forms.h"
+#include "platform/menus.h"
+
+// After the portable headers, whose names <windows.h> would make macros.
+#include <thread>
+
+#include "checks.h"
+
+namespace e2e {
+
+namespace {
+
+struct TMenuForm : TForm {
+    TMenuForm() : TForm(nullptr, "TMenuCheckForm") {}
+    TMainMenu Bar{this};
+    TPopupMenu Menu{this};
+};
+
+TMenuItem* addItem(TMenuItem& parent, TComponent* owner, const char* caption) {
+    auto item = std::make_unique<TMenuItem>(owner);
+    item->Caption = caption;
+    return parent.Add(std::move(item));
+}
+
+}  // namespace
+
+void RunMenuChecks(TReport& report) {
+    TApplication app;
+    auto* form = app.CreateForm<TMenuForm>();
+    // The bar's first command is checked and grey; the popup's first item is neither.
+    TMenuItem* bar = addItem(*addItem(form->Bar.Items(), &form->Bar, "&File"), &form->Bar, "Bar");
+    bar->Checked = true;
+    bar->Enabled = false;
+    addItem(form->Menu.Items(), &form->Menu, "Popup");
+    form->SetBounds(50, 50, 200, 100);
+    form->Show();
+
+    // The menu loop holds this thread; another reads the open menu and closes it.
+    UINT state = ~0u;
+    std::thread reader([&] {
+        HWND menu = nullptr;
+        WaitUntil(
+            [&] {
+                const auto menus = TopWindows(::GetCurrentProcessId(), L"#32768", true);
+                return (menu = menus.empty() ? nullptr : menus.front()) != nullptr;
+            },
+            std::chrono::seconds(5));
+        DWORD_PTR handle = 0;
+        constexpr UINT kGetHMenu = 0x01E1;  // MN_GETHMENU
+        if (menu && ::SendMessageTimeoutW(menu, kGetHMenu, 0, 0, SMTO_ABORTIFHUNG, 3000, &handle) && handle)
+            state = ::GetMenuState(reinterpret_cast<HMENU>(handle), 0, MF_BYPOSITION);
+        CloseMenus(std::chrono::seconds(5));
+    });
+    form->Menu.Popup(60, 60);
+    reader.join();
+    report.Check("menus.popup-keeps-its-states", state != ~0u && !(state & (MF_CHECKED | MF_GRAYED)),
+                 state == ~0u ? "the popup menu could not be read"
+                              : "the popup's item is" + std::string(state & MF_CHECKED ? " checked" : "") +
+                                    (state & MF_GRAYED ? " grey" : "") + ", as the bar's item is");
+}
+
+}  // namespace e2e
