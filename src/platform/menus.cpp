@@ -26,15 +26,6 @@ std::string withoutAccelerator(const std::string& caption) {
     }
     return text;
 }
-
-std::string rangeCaption(const TMenuItem& parent, const std::vector<int>& shown, std::size_t from, std::size_t to) {
-    std::size_t a = from, b = to;
-    while (a < to && parent.Items(shown[a])->IsLine()) ++a;
-    while (b > a && parent.Items(shown[b - 1])->IsLine()) --b;
-    if (a == b) return "\u2026";
-    return withoutAccelerator(parent.Items(shown[a])->Caption) + " \u2013 " +
-           withoutAccelerator(parent.Items(shown[b - 1])->Caption);
-}
 }  // namespace
 
 std::string KeyName(Word key) {
@@ -147,38 +138,57 @@ std::vector<TMenuEntry> MenuLevel(const TMenuEntry& opened, int capacity) {
     TMenuItem* parent = opened.item ? opened.item : opened.parent;
     const int first = opened.item ? 0 : opened.first;
     const int last = opened.item ? parent->Count() : opened.last;
-    std::vector<int> shown;
-    for (int i = first; i < last; ++i)
-        if (parent->Items(i)->Visible) shown.push_back(i);
-    const std::size_t screen = static_cast<std::size_t>(std::max(capacity, 8));
+    const int screen = std::max(capacity, 8);
     std::vector<TMenuEntry> level;
-    auto addItems = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k) level.push_back({parent->Items(shown[k]), nullptr, 0, 0, {}});
+    auto addItems = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            if (parent->Items(i)->Visible) level.push_back({parent->Items(i), nullptr, 0, 0, {}});
     };
-    if (shown.size() <= screen) {
-        addItems(0, shown.size());
+    if (last - first <= screen) {
+        addItems(first, last);
         return level;
     }
-    const std::size_t keep = opened.item ? screen / 4 : 0;
-    const std::size_t slots = screen - 2 * keep, middle = shown.size() - 2 * keep;
+    // Only the ends and the ranges' ends are looked at, so a level costs a
+    // screen of items however many it holds; a range holding hidden items
+    // shows fewer than its share.
+    int headEnd = first, tailBegin = last;
+    if (opened.item) {
+        for (int kept = 0; kept < screen / 4 && headEnd < last;) kept += parent->Items(headEnd++)->Visible;
+        for (int kept = 0; kept < screen / 4 && tailBegin > headEnd;) kept += parent->Items(--tailBegin)->Visible;
+    }
+    const auto slots = static_cast<std::size_t>(opened.item ? screen - 2 * (screen / 4) : screen);
+    const auto middle = static_cast<std::size_t>(tailBegin - headEnd);
+    const auto page = static_cast<std::size_t>(screen);
     // Ranges of a power of a screen, so the innermost ones are whole screens.
     std::size_t unit = 1;
-    while (unit * slots < middle) unit *= screen;
-    // The first level spreads its ranges over its slots rather than leave
-    // most of them empty; below it, each range holds whole ranges again.
+    while (unit * slots < middle) unit *= page;
+    // The first level spreads its ranges of whole screens over its slots
+    // rather than leave most of them empty.
     if (opened.item) {
-        const std::size_t below = unit / screen;
+        const std::size_t below = std::max(unit / page, page);
         unit = below * ((middle + slots * below - 1) / (slots * below));
     }
-    addItems(0, keep);
-    for (std::size_t k = keep; k < keep + middle; k += unit) {
-        const std::size_t end = std::min(k + unit, keep + middle);
-        if (end - k == 1)
-            addItems(k, end);
-        else
-            level.push_back({nullptr, parent, shown[k], shown[end - 1] + 1, rangeCaption(*parent, shown, k, end)});
+    addItems(first, headEnd);
+    for (std::size_t k = 0; k < middle; k += unit) {
+        const int from = headEnd + static_cast<int>(k), to = headEnd + static_cast<int>(std::min(k + unit, middle));
+        if (to - from == 1) {
+            addItems(from, to);
+            continue;
+        }
+        // Its caption quotes its first and last shown items that are not lines.
+        int a = from, b = to - 1;
+        while (a <= b && !parent->Items(a)->Visible) ++a;
+        while (b >= a && !parent->Items(b)->Visible) --b;
+        if (a > b) continue;  // nothing in it is shown
+        int textA = a, textB = b;
+        while (textA <= b && (!parent->Items(textA)->Visible || parent->Items(textA)->IsLine())) ++textA;
+        while (textB >= textA && (!parent->Items(textB)->Visible || parent->Items(textB)->IsLine())) --textB;
+        std::string caption = textA > textB ? "\u2026"
+                                            : withoutAccelerator(parent->Items(textA)->Caption) + " \u2013 " +
+                                                  withoutAccelerator(parent->Items(textB)->Caption);
+        level.push_back({nullptr, parent, from, to, std::move(caption)});
     }
-    addItems(shown.size() - keep, shown.size());
+    addItems(tailBegin, last);
     return level;
 }
 

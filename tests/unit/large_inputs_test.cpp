@@ -124,7 +124,7 @@ TEST(LargeMenu, AnOpenLevelHoldsAScreenAndEveryItemIsReachedOnceInOrder) {
     const std::vector<TMenuEntry> top = MenuLevel({&root, nullptr, 0, 0, {}}, 33);
     EXPECT_EQ(top.front().item, visible.front());
     EXPECT_EQ(top.back().item, visible.back());
-    EXPECT_EQ(top[8].caption, "E9 \u2013 E4369");
+    EXPECT_EQ(top[8].caption, "E9 \u2013 E4364");
 }
 
 TEST(LargeValues, OneMebibyteValuesAreCutWhenReadAndKeptWhenWritten) {
