@@ -126,12 +126,15 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (ours) return 0;
             break;
         }
-        case WM_MENUCOMMAND:
-            // The bar's; a popup menu's choice is taken from the queue where it is tracked.
-            if (TMenuItem* item =
-                    menuBar_ ? menuBar_->ItemAt(reinterpret_cast<HMENU>(lParam), static_cast<int>(wParam)) : nullptr)
+        case WM_MENUCOMMAND: {
+            const auto menu = reinterpret_cast<HMENU>(lParam);
+            const int position = static_cast<int>(wParam);
+            // A popup menu's choice runs where it was tracked, once it has closed.
+            if (popup_ && popup_->Choose(menu, position)) return 0;
+            if (TMenuItem* item = menuBar_ ? menuBar_->ItemAt(menu, position) : nullptr)
                 Application->Dispatch([item] { item->Click(); });
             return 0;
+        }
         case WM_COMMAND:
             if (ChildNotification(msg, wParam, lParam, result)) return result;
             break;

@@ -111,6 +111,15 @@ TMenuItem* TWin32MenuTree::ItemAt(HMENU menu, int position) const {
     return nullptr;
 }
 
+bool TWin32MenuTree::Choose(HMENU menu, int position) {
+    for (const TDepth& depth : depths_) {
+        if (depth.menu.get() != menu) continue;
+        chosen_ = ItemAt(menu, position);
+        return true;
+    }
+    return false;
+}
+
 void TWin32MenuTree::RefreshTop() {
     const std::vector<TMenuEntry>& top = depths_.front().entries;
     for (std::size_t i = 0; i < top.size(); ++i) {
@@ -132,16 +141,20 @@ TMenuItem* TWin32Menu::Popup(int x, int y) {
     TWin32Form& owner = *FormDriverOf(form);
     HWND hwnd = owner.Handle();
     TWin32MenuTree tree(menu_->Items(), false, MenuCapacity({x, y}));
-    owner.SetPopup(&tree);
+    TWin32MenuTree* outer = owner.SetPopup(&tree);
     // Without the foreground the menu would not close on a click elsewhere.
     ::SetForegroundWindow(hwnd);
     const BOOL shown =
         ::TrackPopupMenuEx(tree.Top(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, hwnd, nullptr);
-    owner.SetPopup(nullptr);
+    // The menu loop may have freed the form; a nested call that the platform
+    // refused leaves the outer menu tracked.
+    if (TWin32Form* still = TWin32Form::FromWindow(hwnd)) still->SetPopup(outer);
     ::PostMessageW(hwnd, WM_NULL, 0, 0);
+    // The choice is posted to the window: taken here, before the loop runs it.
     MSG chosen;
-    if (!shown || !::PeekMessageW(&chosen, hwnd, WM_MENUCOMMAND, WM_MENUCOMMAND, PM_REMOVE)) return nullptr;
-    return tree.ItemAt(reinterpret_cast<HMENU>(chosen.lParam), static_cast<int>(chosen.wParam));
+    if (shown && ::PeekMessageW(&chosen, hwnd, WM_MENUCOMMAND, WM_MENUCOMMAND, PM_REMOVE))
+        tree.Choose(reinterpret_cast<HMENU>(chosen.lParam), static_cast<int>(chosen.wParam));
+    return tree.Chosen();
 }
 
 }  // namespace win32

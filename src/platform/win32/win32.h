@@ -44,6 +44,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace win32 {
@@ -366,6 +367,9 @@ public:
     bool Opening(HMENU menu, int position);
     // The item at `position` of one of our menus, or none.
     TMenuItem* ItemAt(HMENU menu, int position) const;
+    // Keeps the item chosen at `position` of `menu`; false when it is not ours.
+    bool Choose(HMENU menu, int position);
+    TMenuItem* Chosen() const { return chosen_; }
     // Check and grey states of the top level as they are now.
     void RefreshTop();
 
@@ -385,6 +389,7 @@ private:
 
     std::deque<TDepth> depths_;  // stays in place as it grows
     int capacity_;
+    TMenuItem* chosen_ = nullptr;
 };
 
 class TWin32Form : public IFormDriver {
@@ -412,8 +417,8 @@ public:
     bool Destroying() const { return destroying_; }
     // The child that gets the focus when the form is next activated.
     void FocusLater(HWND child) { lastFocus_ = child; }
-    // The popup menu tracked over this window now, or none.
-    void SetPopup(TWin32MenuTree* popup) { popup_ = popup; }
+    // The popup menu tracked over this window now, or none; gives the one before.
+    TWin32MenuTree* SetPopup(TWin32MenuTree* popup) { return std::exchange(popup_, popup); }
     // Our form behind a top-level window, or none.
     static TWin32Form* FromWindow(HWND hwnd);
 
