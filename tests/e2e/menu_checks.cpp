@@ -25,15 +25,30 @@ TMenuItem* addItem(TMenuItem& parent, TComponent* owner, const char* caption) {
     return parent.Add(std::move(item));
 }
 
+// A visible menu window of this process, within 5 s; null without one.
+HWND ownMenu() {
+    HWND menu = nullptr;
+    WaitUntil(
+        [&] {
+            const auto menus = TopWindows(::GetCurrentProcessId(), L"#32768", true);
+            return (menu = menus.empty() ? nullptr : menus.front()) != nullptr;
+        },
+        std::chrono::seconds(5));
+    return menu;
+}
+
 }  // namespace
 
 void RunMenuChecks(TReport& report) {
     TApplication app;
     auto* form = app.CreateForm<TMenuForm>();
     // The bar's first command is checked and grey; the popup's first item is neither.
-    TMenuItem* bar = addItem(*addItem(form->Bar.Items(), &form->Bar, "&File"), &form->Bar, "Bar");
+    TMenuItem* file = addItem(form->Bar.Items(), &form->Bar, "&File");
+    TMenuItem* bar = addItem(*file, &form->Bar, "Bar");
     bar->Checked = true;
     bar->Enabled = false;
+    bool went = false;
+    addItem(*file, &form->Bar, "&Go")->OnClick = [&](TObject*) { went = true; };
     addItem(form->Menu.Items(), &form->Menu, "Popup");
     form->SetBounds(50, 50, 200, 100);
     form->Show();
@@ -41,13 +56,7 @@ void RunMenuChecks(TReport& report) {
     // The menu loop holds this thread; another reads the open menu and closes it.
     UINT state = ~0u;
     std::thread reader([&] {
-        HWND menu = nullptr;
-        WaitUntil(
-            [&] {
-                const auto menus = TopWindows(::GetCurrentProcessId(), L"#32768", true);
-                return (menu = menus.empty() ? nullptr : menus.front()) != nullptr;
-            },
-            std::chrono::seconds(5));
+        HWND menu = ownMenu();
         DWORD_PTR handle = 0;
         constexpr UINT kGetHMenu = 0x01E1;  // MN_GETHMENU
         if (menu && ::SendMessageTimeoutW(menu, kGetHMenu, 0, 0, SMTO_ABORTIFHUNG, 3000, &handle) && handle)
@@ -60,6 +69,22 @@ void RunMenuChecks(TReport& report) {
                  state == ~0u ? "the popup menu could not be read"
                               : "the popup's item is" + std::string(state & MF_CHECKED ? " checked" : "") +
                                     (state & MF_GRAYED ? " grey" : "") + ", as the bar's item is");
+
+    // The bar's submenu, filled as it opens, runs the item chosen from it.
+    std::thread chooser([] {
+        if (HWND menu = ownMenu()) PostChar(menu, L'g');
+    });
+    const auto windows = TopWindows(::GetCurrentProcessId(), L"TMenuCheckForm", true);
+    if (!windows.empty()) ::PostMessageW(windows.front(), WM_SYSCOMMAND, SC_KEYMENU, 'f');
+    WaitUntil(
+        [&] {
+            app.ProcessMessages();
+            return went;
+        },
+        std::chrono::seconds(5));
+    chooser.join();
+    CloseMenus(std::chrono::seconds(5));
+    report.Check("menus.bar-item-runs", went, "File > Go, chosen from the keyboard, did not run");
 }
 
 }  // namespace e2e
