@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Benchmarks of the Windows executables under Wine, each against a peer in the
 # same run: start-up against the least window program, our profile engine
-# against the platform's GetPrivateProfileStringW, and the idle cost of an
-# open clock window against the least window program. Not part of the tests.
+# against the platform's GetPrivateProfileStringW, the time from a click to a
+# visible menu against the least window program's menu, and the idle cost of
+# an open clock window against the least window program. Not part of the tests.
 #
-#   bash scripts/bench-wine.sh [--runs N] [--stride S] [--idle SECONDS] [--only startup|profile|idle]
+#   bash scripts/bench-wine.sh [--runs N] [--stride S] [--idle SECONDS] [--only startup|profile|popup|idle]
 #
 # Lines that start with "RESULT" carry the figures as key=value pairs.
-# Defaults: 20 starts of each program, every 64th entry for the platform's
-# reader (all entries would take about half an hour), 60 s of idle sampling.
+# Defaults: 20 starts (and 20 rounds of clicks) of each program, every 64th
+# entry for the platform's reader (all entries would take about half an
+# hour), 60 s of idle sampling.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,7 +28,7 @@ while [ $# -gt 0 ]; do
     --stride) stride="$2"; shift 2 ;;
     --idle) idle_seconds="$2"; shift 2 ;;
     --only) only="$2"; shift 2 ;;
-    *) echo "usage: bash scripts/bench-wine.sh [--runs N] [--stride S] [--idle SECONDS] [--only startup|profile|idle]" >&2
+    *) echo "usage: bash scripts/bench-wine.sh [--runs N] [--stride S] [--idle SECONDS] [--only startup|profile|popup|idle]" >&2
        exit 2 ;;
     esac
 done
@@ -35,7 +37,7 @@ wanted() { [ -z "$only" ] || [ "$only" = "$1" ]; }
 bash "$root/scripts/setup.sh"
 mkdir -p "$root/build"
 echo "bench: building (log: build/mingw-bench.log)"
-if ! build_windows "$root/build/mingw-bench.log" tolvek minimal_window startprobe profile_bench; then
+if ! build_windows "$root/build/mingw-bench.log" tolvek minimal_window startprobe profile_bench popupprobe; then
     tail -n 40 "$root/build/mingw-bench.log"
     echo "bench: the build failed" >&2
     exit 1
@@ -45,6 +47,7 @@ tolvek="$mingw/tolvek.exe"
 minimal="$mingw/bench/wine/minimal_window.exe"
 probe="$mingw/bench/wine/startprobe.exe"
 profile="$mingw/bench/wine/profile_bench.exe"
+popupprobe="$mingw/bench/wine/popupprobe.exe"
 
 echo "bench: preparing the Wine prefix build/wine"
 wine_prefix || {
@@ -87,6 +90,24 @@ if wanted profile; then
     wine_run "$profile" "$(winpath "$scratch")" "$stride"
 fi
 
+# 3. Popup latency: a click on each program's button to its visible menu, the
+#    three running side by side and clicked in turn. The sample keeps its
+#    place at (0, 0); the large menu is that of the menu benchmark.
+if wanted popup; then
+    echo "== popup: $runs rounds of one click on each, the first of a round moving on by one"
+    cp "$root/scripts/sample.ini" "$scratch/popup-sample.ini"
+    awk 'BEGIN {
+        printf "[ALLINFO]\r\nTotalEntries=65535\r\n[PROGRAMS]\r\n"
+        for (i = 1; i <= 65535; i++)
+            printf "Name%d=Entry %d\r\nProgName%d=C:\\TOOLS\\P%d.EXE\r\nParam%d=/x $C:\\WORK\r\nShortCut%d=\r\n", i, i, i, i, i, i
+        printf "[CONFIG]\r\nLeft=600\r\nTop=0\r\nQuickClose=1\r\n"
+    }' >"$scratch/popup-large.ini"
+    wine_run "$popupprobe" "$runs" \
+        minimal TMinimalWindow "\"$(winpath "$minimal")\" 300 0" \
+        sample TTolvekForm "\"$(winpath "$tolvek")\" \"$(winpath "$scratch/popup-sample.ini")\"" \
+        large TTolvekForm "\"$(winpath "$tolvek")\" \"$(winpath "$scratch/popup-large.ini")\""
+fi
+
 # The Linux process of a program started here as `wine PATH`: it keeps PATH
 # in its command line and the start of the file name as its name.
 wine_pid_of() {
@@ -113,7 +134,7 @@ wait_visible() {
     return 1
 }
 
-# 3. Idle: the launcher next to the least window program, both sampled over
+# 4. Idle: the launcher next to the least window program, both sampled over
 #    the same seconds: the button alone and then with the clock open, the
 #    pointer away from both; then the pointer resting on either button.
 ticks="$(getconf CLK_TCK)"

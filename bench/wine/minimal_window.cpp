@@ -1,6 +1,7 @@
-// The floor for the start-up and idle comparisons: the least a Win32 program
-// needs to show a topmost button (a class, a popup window with a button
-// child, a message loop). Optional arguments place it: minimal_window X Y.
+// The floor for the start-up, idle and popup comparisons: the least a Win32
+// program needs to show a topmost button (a class, a popup window with a
+// button child, a message loop) whose click pops up a menu of twenty items.
+// Optional arguments place it: minimal_window X Y.
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -11,8 +12,29 @@
 
 namespace {
 
+// Built for each click and popped up over the window, as the launcher does.
+void popUpMenu(HWND hwnd) {
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu) return;
+    for (int i = 1; i <= 20; ++i) {
+        wchar_t caption[32];
+        std::swprintf(caption, 32, L"Item %d", i);
+        ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i), caption);
+    }
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    ::SetForegroundWindow(hwnd);
+    ::TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON, r.left, r.top, hwnd,
+                       nullptr);
+    ::PostMessageW(hwnd, WM_NULL, 0, 0);
+    ::DestroyMenu(menu);
+}
+
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && lParam) popUpMenu(hwnd);
+        return 0;
     case WM_CLOSE:
         ::DestroyWindow(hwnd);
         return 0;

@@ -13,6 +13,19 @@ struct Prefix {
     TShortCut bit;
 };
 constexpr Prefix kPrefixes[] = {{"Shift+", scShift}, {"^", scCtrl}, {"Ctrl+", scCtrl}, {"Alt+", scAlt}};
+
+// A caption as a range's caption may quote it: without its accelerator mark.
+std::string withoutAccelerator(const std::string& caption) {
+    std::string text;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size() && caption[i + 1] == '&')
+            text += caption[i++];
+        else if (caption[i] == '&')
+            continue;
+        text += caption[i];
+    }
+    return text;
+}
 }  // namespace
 
 std::string KeyName(Word key) {
@@ -119,6 +132,64 @@ TMenuItem* TMenuItem::FindShortCut(TShortCut shortcut) {
         if (item != this && item->ShortCut == shortcut && item->Enabled && item->Visible) return item;
     }
     return nullptr;
+}
+
+std::vector<TMenuEntry> MenuLevel(const TMenuEntry& opened, int capacity) {
+    TMenuItem* parent = opened.item ? opened.item : opened.parent;
+    const int first = opened.item ? 0 : opened.first;
+    const int last = opened.item ? parent->Count() : opened.last;
+    const int screen = std::max(capacity, 8);
+    std::vector<TMenuEntry> level;
+    auto addItems = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            if (parent->Items(i)->Visible) level.push_back({parent->Items(i), nullptr, 0, 0, {}});
+    };
+    if (last - first <= screen) {
+        addItems(first, last);
+        return level;
+    }
+    // Only the ends and the ranges' ends are looked at, so a level costs a
+    // screen of items however many it holds; a range holding hidden items
+    // shows fewer than its share.
+    int headEnd = first, tailBegin = last;
+    if (opened.item) {
+        for (int kept = 0; kept < screen / 4 && headEnd < last;) kept += parent->Items(headEnd++)->Visible;
+        for (int kept = 0; kept < screen / 4 && tailBegin > headEnd;) kept += parent->Items(--tailBegin)->Visible;
+    }
+    const auto slots = static_cast<std::size_t>(opened.item ? screen - 2 * (screen / 4) : screen);
+    const auto middle = static_cast<std::size_t>(tailBegin - headEnd);
+    const auto page = static_cast<std::size_t>(screen);
+    // Ranges of a power of a screen, so the innermost ones are whole screens.
+    std::size_t unit = 1;
+    while (unit * slots < middle) unit *= page;
+    // The first level spreads its ranges of whole screens over its slots
+    // rather than leave most of them empty.
+    if (opened.item) {
+        const std::size_t below = std::max(unit / page, page);
+        unit = below * ((middle + slots * below - 1) / (slots * below));
+    }
+    addItems(first, headEnd);
+    for (std::size_t k = 0; k < middle; k += unit) {
+        const int from = headEnd + static_cast<int>(k), to = headEnd + static_cast<int>(std::min(k + unit, middle));
+        if (to - from == 1) {
+            addItems(from, to);
+            continue;
+        }
+        // Its caption quotes its first and last shown items that are not lines.
+        int a = from, b = to - 1;
+        while (a <= b && !parent->Items(a)->Visible) ++a;
+        while (b >= a && !parent->Items(b)->Visible) --b;
+        if (a > b) continue;  // nothing in it is shown
+        int textA = a, textB = b;
+        while (textA <= b && (!parent->Items(textA)->Visible || parent->Items(textA)->IsLine())) ++textA;
+        while (textB >= textA && (!parent->Items(textB)->Visible || parent->Items(textB)->IsLine())) --textB;
+        std::string caption = textA > textB ? "\u2026"
+                                            : withoutAccelerator(parent->Items(textA)->Caption) + " \u2013 " +
+                                                  withoutAccelerator(parent->Items(textB)->Caption);
+        level.push_back({nullptr, parent, from, to, std::move(caption)});
+    }
+    addItems(tailBegin, last);
+    return level;
 }
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), root_(this), driver_(newMenuDriver(this)) {}

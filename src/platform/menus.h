@@ -53,6 +53,23 @@ private:
     std::unique_ptr<std::deque<std::unique_ptr<TMenuItem>>> items_;
 };
 
+// One entry of an open menu level: a menu item, or, when `item` is null, the
+// children [first, last) of `parent` gathered into a submenu of their own.
+struct TMenuEntry {
+    TMenuItem* item = nullptr;
+    TMenuItem* parent = nullptr;
+    int first = 0, last = 0;
+    std::string caption;  // a range's: the text of its first and last items
+};
+
+// The entries of the level that `opened` opens (an item's children or a
+// range of them) on a screen that holds `capacity` items. Beyond that many
+// items, an item's children show their first and last quarter of a screen
+// (a launcher's fixed items come last) with the rest between them in ranges,
+// and a range shows ranges of whole screens, so that opening a level costs
+// one screen of items whatever the size of the menu.
+std::vector<TMenuEntry> MenuLevel(const TMenuEntry& opened, int capacity);
+
 class IMenuDriver;
 
 class TPopupMenu : public TComponent {

@@ -30,6 +30,8 @@ void RunFinderChecks(TReport& report, const TTargets& targets);
 // The clock window: one at a time, caption, place, marks, second hand, and
 // closing by double-click (clock_checks.cpp).
 void RunClockChecks(TReport& report, const TTargets& targets);
+// The backend's menus on a form of this process (menu_checks.cpp).
+void RunMenuChecks(TReport& report);
 
 // Helpers of the launch and functions groups (launch_checks.cpp).
 struct TDialogBox {
@@ -60,7 +62,8 @@ struct TMenuKey {
     UINT code;
 };
 // Clicks the button and posts the keys to its menu; false when no menu opened.
-bool ChooseFromMenu(HWND button, const std::vector<TMenuKey>& keys);
+// `took`: the time from the click to the visible menu.
+bool ChooseFromMenu(HWND button, const std::vector<TMenuKey>& keys, std::chrono::milliseconds* took = nullptr);
 // The same, checked as NAME.menu-opens.
 bool ChooseFromMenu(TReport& report, const std::string& name, HWND button, const std::vector<TMenuKey>& keys);
 // The window of `top` that has the keyboard focus, else `top`.

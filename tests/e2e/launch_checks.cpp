@@ -143,10 +143,12 @@ HWND ButtonOf(HWND form) {
     return buttons.empty() ? nullptr : buttons.front();
 }
 
-bool ChooseFromMenu(HWND button, const std::vector<TMenuKey>& keys) {
+bool ChooseFromMenu(HWND button, const std::vector<TMenuKey>& keys, std::chrono::milliseconds* took) {
+    const auto clicked = std::chrono::steady_clock::now();
     ::PostMessageW(button, BM_CLICK, 0, 0);
     HWND menu = nullptr;
     if (!WaitUntil([&] { return (menu = VisibleMenuWindow()) != nullptr; }, kUiTimeout)) return false;
+    if (took) *took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - clicked);
     for (const TMenuKey& key : keys) {
         // A submenu opened by the last key gets its own window; keys go to
         // the menu loop, which reads them from any of its windows.
@@ -554,6 +556,39 @@ void startupGroup(TReport& report, const TSetup& s) {
                  describeRun(*firstRun) + "; " + describeRun(*secondRun));
 }
 
+// f. 12,000 groups, each a submenu: the menu opens at once, and a group's
+// submenu opens with its entries in place.
+void manyGroups(TReport& report, const TSetup& s) {
+    const std::wstring ini = JoinPath(s.scratch, L"launch-groups.ini");
+    const std::wstring log = JoinPath(s.scratch, L"launch-groups.log");
+    const std::string rec = Narrow(s.recorder);
+    std::vector<std::string> config{"[ALLINFO]", "TotalEntries=12000", "[PROGRAMS]"};
+    for (int i = 1; i <= 12000; ++i) {
+        const std::string n = std::to_string(i);
+        config.insert(config.end(), {"Name" + n + "=Group " + n, "ProgName" + n + "=SuperMenu", "Param" + n + "=1",
+                                     "ShortCut" + n + "=2"});
+    }
+    config.insert(config.end(), {"[SUBPROGRAMS]", "Name1=One", "ProgName1=" + rec, "Param1=one", "Name2=Two",
+                                 "ProgName2=" + rec, "Param2=two", "[CONFIG]", "Left=500", "Top=150", "QuickClose=1"});
+    if (!report.Check("launch.groups.write-config", WriteFileBytes(ini, crlf(config)),
+                      "cannot write launch-groups.ini"))
+        return;
+    useLog(log);
+    TProcess process;
+    HWND form = StartLauncher(report, "launch.groups", process, s.full, {ini});
+    HWND button = form ? ButtonOf(form) : nullptr;
+    if (!button) return;
+    // The first group, its submenu, its second entry.
+    std::chrono::milliseconds took{};
+    const bool opened =
+        ChooseFromMenu(button, {{false, VK_DOWN}, {false, VK_RIGHT}, {false, VK_DOWN}, {false, VK_RETURN}}, &took);
+    // Building every submenu on each popup took seconds, and more menu
+    // handles than a process may own.
+    report.Check("launch.groups.menu-opens-at-once", opened && took < 1s,
+                 opened ? "the menu took " + std::to_string(took.count()) + " ms" : "no menu within 5 s of the click");
+    checkRun(report, "launch.groups.submenu-entry", waitForRuns(log, 1, 10s), 0, rec, "two", "C:\\");
+}
+
 }  // namespace
 
 void RunLaunchChecks(TReport& report, const TTargets& targets) {
@@ -583,6 +618,8 @@ void RunLaunchChecks(TReport& report, const TTargets& targets) {
     runDialog(report, s);
     CloseMenus(kUiTimeout);
     startupGroup(report, s);
+    manyGroups(report, s);
+    CloseMenus(kUiTimeout);
     ::SetEnvironmentVariableW(L"TOLVEK_RECORDER_LOG", nullptr);
 }
 

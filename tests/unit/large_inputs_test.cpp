@@ -98,6 +98,35 @@ TEST(LargeMenu, RangesRepeatedOverAndOverStayWithinTheItemBudget) {
     EXPECT_LE(itemsUnder(wide.main().Popit.Items()), 131072u + 1 + 10);
 }
 
+TEST(LargeMenu, AnOpenLevelHoldsAScreenAndEveryItemIsReachedOnceInOrder) {
+    TMenuItem root(nullptr);
+    std::vector<TMenuItem*> visible;
+    for (int i = 1; i <= 65541; ++i) {
+        auto item = std::make_unique<TMenuItem>(nullptr);
+        item->Caption = i % 1000 == 0 ? "-" : "&E" + std::to_string(i);
+        item->Visible = i % 777 != 0;
+        if (item->Visible) visible.push_back(item.get());
+        root.Add(std::move(item));
+    }
+    std::vector<TMenuItem*> reached;
+    std::size_t depth = 0;
+    std::function<void(const TMenuEntry&, std::size_t)> open = [&](const TMenuEntry& opened, std::size_t at) {
+        const std::vector<TMenuEntry> level = MenuLevel(opened, 33);
+        EXPECT_LE(level.size(), 33u);
+        depth = std::max(depth, at);
+        for (const TMenuEntry& entry : level) entry.item ? reached.push_back(entry.item) : open(entry, at + 1);
+    };
+    open({&root, nullptr, 0, 0, {}}, 0);
+    EXPECT_EQ(reached, visible);
+    EXPECT_LE(depth, 3u);
+    // The first and last items (a launcher's fixed ones) stay on the first
+    // level; ranges name their ends without accelerator marks.
+    const std::vector<TMenuEntry> top = MenuLevel({&root, nullptr, 0, 0, {}}, 33);
+    EXPECT_EQ(top.front().item, visible.front());
+    EXPECT_EQ(top.back().item, visible.back());
+    EXPECT_EQ(top[8].caption, "E9 \u2013 E4364");
+}
+
 TEST(LargeValues, OneMebibyteValuesAreCutWhenReadAndKeptWhenWritten) {
     const std::string big(1 << 20, 'v');
     Fixture f("[ALLINFO]\r\nTotalEntries=1\r\n[PROGRAMS]\r\nName1=" + big + "\r\nProgName1=" + big + "\r\n");

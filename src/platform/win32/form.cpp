@@ -113,20 +113,29 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 Application->Dispatch([&] { ArrangeAligned(*form_, LOWORD(lParam), HIWORD(lParam)); });
             break;
         case WM_INITMENU:
-            refreshMenuStates(reinterpret_cast<HMENU>(wParam));
+            // A popup menu's states are its own: only the bar's are refreshed.
+            if (menuBar_ && reinterpret_cast<HMENU>(wParam) == menuBar_->Top()) menuBar_->RefreshTop();
             break;
-        case WM_INITMENUPOPUP:
-            refreshMenuStates(reinterpret_cast<HMENU>(wParam));
+        case WM_INITMENUPOPUP: {
+            const auto menu = reinterpret_cast<HMENU>(wParam);
+            const int position = LOWORD(lParam);
+            bool ours = false;
+            Application->Dispatch([&] {
+                ours = (popup_ && popup_->Opening(menu, position)) || (menuBar_ && menuBar_->Opening(menu, position));
+            });
+            if (ours) return 0;
             break;
+        }
+        case WM_MENUCOMMAND: {
+            const auto menu = reinterpret_cast<HMENU>(lParam);
+            const int position = static_cast<int>(wParam);
+            // A popup menu's choice runs where it was tracked, once it has closed.
+            if (popup_ && popup_->Choose(menu, position)) return 0;
+            if (TMenuItem* item = menuBar_ ? menuBar_->ItemAt(menu, position) : nullptr)
+                Application->Dispatch([item] { item->Click(); });
+            return 0;
+        }
         case WM_COMMAND:
-            if (lParam == 0 && HIWORD(wParam) == 0) {  // a menu bar item
-                const std::size_t id = LOWORD(wParam);
-                if (id >= 1 && id <= menuItems_.size()) {
-                    TMenuItem* item = menuItems_[id - 1];
-                    Application->Dispatch([item] { item->Click(); });
-                }
-                return 0;
-            }
             if (ChildNotification(msg, wParam, lParam, result)) return result;
             break;
         case WM_DRAWITEM:
@@ -264,27 +273,17 @@ TControl* TWin32Form::mainMenu() const {
 void TWin32Form::buildMenuBar() {
     TControl* menu = mainMenu();
     if (!menu || !window_) return;
-    TMenuHandle bar(::CreateMenu());
-    if (!bar) return;
-    std::vector<TMenuItem*> items;
-    AppendMenuItems(bar.get(), static_cast<TMainMenu*>(menu)->Items(), items);
-    ::SetMenu(window_.get(), bar.get());
-    // The window holds the new bar now; the old one may go.
-    menuBar_ = std::move(bar);
-    menuItems_ = std::move(items);
-    ::DrawMenuBar(window_.get());
-}
-
-void TWin32Form::refreshMenuStates(HMENU menu) {
-    // Checks and grey states may have changed since the bar was built.
-    const int count = ::GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        const UINT id = ::GetMenuItemID(menu, i);
-        if (id == 0 || id == static_cast<UINT>(-1) || id > menuItems_.size()) continue;
-        const TMenuItem* item = menuItems_[id - 1];
-        ::CheckMenuItem(menu, static_cast<UINT>(i), MF_BYPOSITION | (item->Checked ? MF_CHECKED : MF_UNCHECKED));
-        ::EnableMenuItem(menu, static_cast<UINT>(i), MF_BYPOSITION | (item->Enabled ? MF_ENABLED : MF_GRAYED));
-    }
+    // A bar that cannot be made is reported, and the window goes on without it.
+    Application->Dispatch([&] {
+        RECT r{};
+        ::GetWindowRect(window_.get(), &r);
+        auto bar = std::make_unique<TWin32MenuTree>(static_cast<TMainMenu*>(menu)->Items(), true,
+                                                    MenuCapacity({r.left, r.bottom}));
+        if (!::SetMenu(window_.get(), bar->Top())) throw Exception("Cannot create a menu");
+        // The window holds the new bar now; the old one may go.
+        menuBar_ = std::move(bar);
+        ::DrawMenuBar(window_.get());
+    });
 }
 
 void TWin32Form::applyTopmost() {

@@ -39,9 +39,12 @@
 #undef ShellExecute
 #undef WinHelp
 
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace win32 {
@@ -344,9 +347,50 @@ protected:
     HDC dc_;
 };
 
-// Appends the visible children of `parent` to `menu`; chosen[id - 1] is the
-// item of command id `id`.
-void AppendMenuItems(HMENU menu, TMenuItem& parent, std::vector<TMenuItem*>& chosen);
+// How many menu items the screen at `at` shows without scrolling.
+int MenuCapacity(POINT at);
+
+// A menu bar or popup menu whose submenus are filled as they open. Only one
+// submenu per depth is open at a time, so each depth has one handle, shared
+// by the entries above it that open a submenu: a menu of any size costs one
+// level of items and a handle per depth.
+class TWin32MenuTree {
+public:
+    // Throws when the top level cannot be made.
+    TWin32MenuTree(TMenuItem& root, bool bar, int capacity);
+    TWin32MenuTree(const TWin32MenuTree&) = delete;
+    TWin32MenuTree& operator=(const TWin32MenuTree&) = delete;
+
+    HMENU Top() const { return depths_.front().menu.get(); }
+    // Fills `menu`, one of ours that opens from the entry at `position` of
+    // the depth above; false when it is not ours.
+    bool Opening(HMENU menu, int position);
+    // The item at `position` of one of our menus, or none.
+    TMenuItem* ItemAt(HMENU menu, int position) const;
+    // Keeps the item chosen at `position` of `menu`; false when it is not ours.
+    bool Choose(HMENU menu, int position);
+    TMenuItem* Chosen() const { return chosen_; }
+    // Check and grey states of the top level as they are now.
+    void RefreshTop();
+
+private:
+    struct TDepth {
+        TDepth() = default;
+        TDepth(const TDepth&) = delete;
+        TDepth& operator=(const TDepth&) = delete;
+        ~TDepth();
+        TMenuHandle menu;
+        std::vector<TMenuEntry> entries;  // by position
+    };
+    // The handle of a depth, made on first need; null when none can be made.
+    HMENU submenu(std::size_t depth);
+    // False when the platform refused an item: the entries then end there.
+    bool fill(std::size_t depth, std::vector<TMenuEntry> entries);
+
+    std::deque<TDepth> depths_;  // stays in place as it grows
+    int capacity_;
+    TMenuItem* chosen_ = nullptr;
+};
 
 class TWin32Form : public IFormDriver {
 public:
@@ -373,6 +417,8 @@ public:
     bool Destroying() const { return destroying_; }
     // The child that gets the focus when the form is next activated.
     void FocusLater(HWND child) { lastFocus_ = child; }
+    // The popup menu tracked over this window now, or none; gives the one before.
+    TWin32MenuTree* SetPopup(TWin32MenuTree* popup) { return std::exchange(popup_, popup); }
     // Our form behind a top-level window, or none.
     static TWin32Form* FromWindow(HWND hwnd);
 
@@ -391,14 +437,13 @@ private:
     void syncBounds();
     TControl* mainMenu() const;
     void buildMenuBar();
-    void refreshMenuStates(HMENU menu);
 
     TForm* form_;
     TWindow window_;
     mutable std::vector<std::pair<std::wstring, TFont>> fonts_;  // by face, height and weight
     std::wstring fontKey_;                                       // the form's own font
-    TMenuHandle menuBar_;
-    std::vector<TMenuItem*> menuItems_;  // by command id - 1
+    std::unique_ptr<TWin32MenuTree> menuBar_;
+    TWin32MenuTree* popup_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool destroying_ = false;
     bool syncing_ = false;
