@@ -13,6 +13,8 @@ struct Prefix {
     TShortCut bit;
 };
 constexpr Prefix kPrefixes[] = {{"Shift+", scShift}, {"^", scCtrl}, {"Ctrl+", scCtrl}, {"Alt+", scAlt}};
+// Entries of one menu level shown whole, however tall.
+constexpr int kWholeLevel = 256;
 
 // A caption as a range's caption may quote it: without its accelerator mark.
 std::string withoutAccelerator(const std::string& caption) {
@@ -144,7 +146,10 @@ std::vector<TMenuEntry> MenuLevel(const TMenuEntry& opened, int capacity) {
         for (int i = from; i < to; ++i)
             if (parent->Items(i)->Visible) level.push_back({parent->Items(i), nullptr, 0, 0, {}});
     };
-    if (last - first <= screen) {
+    // An ordinary menu keeps every entry on its level, scrolling where it is
+    // taller than the screen as the platform's own menus do; only levels too
+    // long to build at once are split.
+    if (last - first <= screen || (opened.item && last - first <= kWholeLevel)) {
         addItems(first, last);
         return level;
     }

@@ -64,7 +64,7 @@ struct TMenuEntry {
 
 // The entries of the level that `opened` opens (an item's children or a
 // range of them) on a screen that holds `capacity` items. Beyond that many
-// items, an item's children show their first and last quarter of a screen
+// items (and 256), an item's children show their first and last quarter of a screen
 // (a launcher's fixed items come last) with the rest between them in ranges,
 // and a range shows ranges of whole screens, so that opening a level costs
 // one screen of items whatever the size of the menu.

@@ -125,6 +125,10 @@ TEST(LargeMenu, AnOpenLevelHoldsAScreenAndEveryItemIsReachedOnceInOrder) {
     EXPECT_EQ(top.front().item, visible.front());
     EXPECT_EQ(top.back().item, visible.back());
     EXPECT_EQ(top[8].caption, "E9 \u2013 E4364");
+    // A level of an ordinary length stays whole, even when taller than the screen.
+    TMenuItem group(nullptr);
+    for (int i = 0; i < 200; ++i) group.Add(std::make_unique<TMenuItem>(nullptr));
+    EXPECT_EQ(MenuLevel({&group, nullptr, 0, 0, {}}, 33).size(), 200u);
 }
 
 TEST(LargeValues, OneMebibyteValuesAreCutWhenReadAndKeptWhenWritten) {
