@@ -3,6 +3,7 @@
 #include "clock/timefrm.h"
 #include "functions/help.h"
 #include "platform/os.h"
+#include "tolvek_version.h"
 
 namespace {
 const char* const kCloseQuestion = "This will close your Begin Button.\rAre you sure?";
@@ -97,7 +98,7 @@ void TTolvekForm::buildFixedMenu() {
 }
 
 void TTolvekForm::FormCreate(TObject*) {
-    Application->SetTitle("Windows 3.1 Tolvek Button v1.25");
+    Application->SetTitle("Windows 3.1 Tolvek Button v" TOLVEK_VERSION);
     ClockWindow = nullptr;
     TIniFile::ShareParses oneParse;
     loadHistory();
@@ -214,7 +215,7 @@ void TTolvekForm::LoadSettings() {
     TIniFile ini(configFileName_);
     const auto total = static_cast<std::uint16_t>(ini.ReadInteger("ALLINFO", "TotalEntries", 0));
     spdTvk.SetCaption(ini.ReadString("CONFIG", "Caption", "BEGIN"));
-    Application->SetTitle(spdTvk.Caption() + " v1.25");
+    Application->SetTitle(spdTvk.Caption() + " v" TOLVEK_VERSION);
     Shell = flagOn(ini.ReadInteger("CONFIG", "Shell", 0));
     QuickClose = flagOn(ini.ReadInteger("CONFIG", "QuickClose", 0));
     SetBounds(ini.ReadInteger("CONFIG", "Left", 0), ini.ReadInteger("CONFIG", "Top", 0), Width(), Height());

@@ -1,9 +1,10 @@
 #include "functions/help.h"
 
 #include "platform/inifiles.h"
+#include "tolvek_version.h"
 
 namespace {
-const char* const kVersion = "Windows 3.1 Tolvek Button v1.25";
+const char* const kVersion = "Windows 3.1 Tolvek Button v" TOLVEK_VERSION;
 
 const char* const kHelpText =
     "WHY THIS BUTTON?\r\n"
