@@ -241,7 +241,8 @@ void TTolvekForm::correctPosition() {
 }
 
 int RunTolvek(TApplication& app, const std::vector<std::string>& args, TMenuVariant variant) {
-    // The file is looked for where a bare name resolves, the Windows directory.
+    // The file is looked for where a bare name resolves: the user's own copy
+    // or the Windows directory.
     if (args.empty() && !app.OS().FileExists(ResolveProfilePath(app.OS(), "TOLVEK.INI"))) {
         app.MessageBox(kMissingConfig, "Error", MB_OK);
         ShowHelpWindow();
@@ -249,7 +250,12 @@ int RunTolvek(TApplication& app, const std::vector<std::string>& args, TMenuVari
     }
     app.SetTitle("Window Tolvek");
     app.HelpFile = "TOLVEK.HLP";
-    app.CreateForm<TTolvekForm>(variant, args.empty() ? std::string("TOLVEK.INI") : args.front(), args);
+    std::string config = args.empty() ? std::string("TOLVEK.INI") : args.front();
+    // Browse and the directory picker change the current directory on
+    // purpose; a relative name must not follow them. A bare name is not
+    // relative to it at all.
+    if (!IsBareName(config)) config = app.OS().FullPath(config);
+    app.CreateForm<TTolvekForm>(variant, config, args);
     // A clock window that nothing shows; the Analog Clock command makes its own.
     app.CreateForm<TfrmTime>(&app);
     app.Run();
