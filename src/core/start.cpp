@@ -177,14 +177,22 @@ void TTolvekForm::FormCloseQuery(TObject*, bool& canClose) {
         canClose = false;
         return;
     }
-    TIniFile ini(configFileName_);
-    ini.WriteInteger("CONFIG", "Left", Left());
-    ini.WriteInteger("CONFIG", "Top", Top());
-    ini.WriteInteger("CONFIG", "StayOnTop", StayOnTop1->Checked ? 1 : 0);
-    ini.WriteInteger("CONFIG", "AlwaysPopup", AlwaysPopup1->Checked ? 1 : 0);
-    if (Shell) Application->OS().ExitWindowsEx(EWX_LOGOFF, 0);
-    if (History) {
-        SaveHistory();
+    try {
+        TIniFile ini(configFileName_);
+        ini.WriteInteger("CONFIG", "Left", Left());
+        ini.WriteInteger("CONFIG", "Top", Top());
+        ini.WriteInteger("CONFIG", "StayOnTop", StayOnTop1->Checked ? 1 : 0);
+        ini.WriteInteger("CONFIG", "AlwaysPopup", AlwaysPopup1->Checked ? 1 : 0);
+        if (Shell) Application->OS().ExitWindowsEx(EWX_LOGOFF, 0);
+        if (History) {
+            SaveHistory();
+            History.reset();
+        }
+    } catch (const std::exception& e) {
+        // A file must not keep the user from signing out. The history goes
+        // unsaved: a second report on the way out would only hold it up.
+        if (!SessionEnding()) throw;
+        Application->ShowException(e);
         History.reset();
     }
     canClose = true;

@@ -210,6 +210,13 @@ TEST(MainWindow, UnwritableConfigurationAbandonsTheClose) {
     f.app.Dispatch([&] { f.main().Close(); });
     EXPECT_EQ(f.rig().messageBoxes.size(), 2u);
     EXPECT_TRUE(std::filesystem::is_directory(f.iniPath));
+
+    // The same failure at the end of the session is shown, and the end is not refused.
+    bool canEnd = false;
+    f.app.Dispatch([&] { canEnd = f.main().QueryEndSession(); });
+    EXPECT_TRUE(canEnd);
+    ASSERT_EQ(f.rig().messageBoxes.size(), 3u);
+    EXPECT_EQ(f.rig().messageBoxes[2].text, "Unable to write to " + f.iniPath + ".");
     std::filesystem::remove(f.iniPath);
 }
 
