@@ -31,20 +31,27 @@ std::wstring fullPathOf(const std::wstring& path) {
     return full.empty() ? path : full;
 }
 
-// What the shell and CreateProcess take: no extended-length paths, so a
-// long one goes by its short (8.3) name where the volume has one.
+// What the shell and CreateProcess take: no extended-length paths, so a long
+// one goes by the short (8.3) name of its directory where the volume has one.
+// The file keeps its own name, whose extension picks the program that opens it.
+std::wstring shortName(const std::wstring& extended) {
+    const DWORD n = ::GetShortPathNameW(extended.c_str(), nullptr, 0);
+    if (n == 0) return {};
+    std::wstring shortened(n, L'\0');
+    shortened.resize(::GetShortPathNameW(extended.c_str(), shortened.data(), n));
+    if (startsWith(shortened, kLongUncPrefix)) return L"\\\\" + shortened.substr(kLongUncPrefix.size());
+    if (startsWith(shortened, kLongPrefix)) shortened.erase(0, kLongPrefix.size());
+    return shortened;
+}
+
 std::wstring shellPath(const std::string& path) {
     std::wstring wide = Widen(path);
     const std::wstring extended = LongPath(path);
     if (!startsWith(extended, kLongPrefix)) return wide;
-    const DWORD n = ::GetShortPathNameW(extended.c_str(), nullptr, 0);
-    if (n == 0) return wide;
-    std::wstring shortened(n, L'\0');
-    shortened.resize(::GetShortPathNameW(extended.c_str(), shortened.data(), n));
-    if (startsWith(shortened, kLongUncPrefix))
-        shortened = L"\\\\" + shortened.substr(kLongUncPrefix.size());
-    else if (startsWith(shortened, kLongPrefix))
-        shortened.erase(0, kLongPrefix.size());
+    const std::size_t slash = extended.find_last_of(L'\\');
+    std::wstring shortened = shortName(extended.substr(0, slash));
+    if (!shortened.empty()) shortened += extended.substr(slash);
+    if (shortened.empty() || shortened.size() >= MAX_PATH) shortened = shortName(extended);
     return !shortened.empty() && shortened.size() < MAX_PATH ? shortened : wide;
 }
 
