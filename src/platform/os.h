@@ -111,8 +111,8 @@ std::unique_ptr<IOperatingSystem> newOperatingSystem();
 
 // A name without a directory part ("TOLVEK.INI", not ".\TOLVEK.INI").
 bool IsBareName(const std::string& name);
-// A bare name lives in the Windows directory, unless the
-// user has a copy of that name of their own (UserProfilePath).
+// A bare name lives in the Windows directory, unless the user has a copy of
+// that name of their own (UserProfilePath).
 std::string ResolveProfilePath(IOperatingSystem& os, const std::string& name);
 // Where the user's own copy of a bare-named file lives, "%APPDATA%\Tolvek\NAME";
 // empty without a per-user folder.

@@ -31,9 +31,6 @@ std::wstring fullPathOf(const std::wstring& path) {
     return full.empty() ? path : full;
 }
 
-// What the shell and CreateProcess take: no extended-length paths, so a long
-// one goes by the short (8.3) name of its directory where the volume has one.
-// The file keeps its own name, whose extension picks the program that opens it.
 std::wstring shortName(const std::wstring& extended) {
     const DWORD n = ::GetShortPathNameW(extended.c_str(), nullptr, 0);
     if (n == 0) return {};
@@ -44,6 +41,9 @@ std::wstring shortName(const std::wstring& extended) {
     return shortened;
 }
 
+// What the shell and CreateProcess take: no extended-length paths, so a long
+// one goes by the short (8.3) name of its directory where the volume has one.
+// The file keeps its own name, whose extension picks the program that opens it.
 std::wstring shellPath(const std::string& path) {
     std::wstring wide = Widen(path);
     const std::wstring extended = LongPath(path);
@@ -59,7 +59,8 @@ std::string errorText(const std::string& what, const std::string& path, DWORD er
     return what + " " + path + " (error " + std::to_string(error) + ")";
 }
 
-// A want of rights, as opposed to a failure that the user can mend.
+// Access denied and a write-protected medium are a want of rights, after
+// which the caller may write elsewhere.
 [[noreturn]] void fail(const std::string& what, const std::string& path, DWORD error) {
     if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) throw EWriteDenied(errorText(what, path, error));
     throw EFileIOError(errorText(what, path, error));
@@ -114,8 +115,8 @@ std::string TWin32OS::WindowsDirectory() {
 
 std::optional<std::string> TWin32OS::ReadFile(const std::string& path) {
     // A directory fails to open here, without FILE_FLAG_BACKUP_SEMANTICS.
-    // Sharing delete lets another copy of the launcher replace the file
-    // while this one reads it.
+    // Another copy of the launcher may replace the file meanwhile, which
+    // takes delete access.
     TFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
