@@ -15,16 +15,17 @@ build_windows() {
     } >"$log" 2>&1
 }
 
-# One prefix for all runs; creating it takes 10 to 30 seconds.
+# One prefix for all runs, build/wine unless another is named; creating one
+# takes 10 to 30 seconds.
 wine_env() {
-    export WINEPREFIX="$root/build/wine"
+    export WINEPREFIX="${1:-$root/build/wine}"
     export WINEARCH=win64
     export WINEDEBUG=-all
     export HOME="${HOME:-$root/build}"
 }
 
 wine_prefix() {
-    wine_env
+    wine_env "$@"
     [ -f "$WINEPREFIX/system.reg" ] && return 0
     mkdir -p "$WINEPREFIX"
     # No Mono or Gecko: nothing here needs them, and there is no network.
@@ -66,4 +67,23 @@ stop_all() {
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""
     fi
+}
+
+# Runs a command with the prefix's Windows directory read-only, as a standard
+# user meets it on Windows, in a mount namespace of its own (root, or a user
+# namespace otherwise). The Wine server opens the files, so it must start
+# inside: the prefix's server is ended before and after.
+with_readonly_windows() {
+    local unshare=(unshare -m --propagation private)
+    [ "$(id -u)" -eq 0 ] || unshare=(unshare -r -m --propagation private)
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    "${unshare[@]}" bash -c '
+        windows="$WINEPREFIX/drive_c/windows"
+        mount --bind "$windows" "$windows" && mount -o remount,bind,ro "$windows" || exit 97
+        "$@"
+        rc=$?
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+        exit $rc' with_readonly_windows "$@"
 }

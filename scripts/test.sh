@@ -53,6 +53,59 @@ run_gtest() {
     fi
 }
 
+# Adds the counts of an end-to-end run whose output is in $2 (exit code $3).
+add_e2e_counts() {
+    local name="$1" out="$2" rc="$3" last
+    tr -d '\r' <"$out" >"$out.tmp" && mv "$out.tmp" "$out"
+    last="$(tail -n 1 "$out")"
+    sed '$d' "$out"
+    if [[ "$last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+        passed=$((passed + BASH_REMATCH[1]))
+        failed=$((failed + BASH_REMATCH[2]))
+        echo "== $name: ${BASH_REMATCH[1]} checks passed, ${BASH_REMATCH[2]} failed"
+        if [ "$rc" -ne 0 ] && [ "${BASH_REMATCH[2]}" -eq 0 ]; then stage_broken "$name" "exit code $rc" ""; fi
+    else
+        stage_broken "$name" "no summary line, exit code $rc" "$out"
+    fi
+}
+
+# 5. A standard user's Windows, with the Windows directory read-only: an
+#    administrator's TOLVEK.INI in the test prefix, then the release package
+#    unpacked into an empty prefix. Runs inside stage 4's display.
+modern_windows_checks() {
+    local e2e="$root/build/mingw/tests/e2e/tolvek-e2e.exe" scratch="$root/build/e2e-scratch" out rc
+    local args=("$(winpath "$root/build/mingw/tolvek.exe")" "$(winpath "$root/build/mingw/tolvek-compact.exe")"
+        "$(winpath "$scratch")")
+    out="$logs/e2e-readonly.txt"
+    { timeout 120 wine "$e2e" "${args[@]}" readonly-prepare && with_readonly_windows timeout 300 wine "$e2e" \
+        "${args[@]}" readonly; } >"$out" 2>"$logs/e2e-readonly-wine.log" </dev/null
+    rc=$?
+    rm -f "$WINEPREFIX/drive_c/windows/TOLVEK.INI"
+    # Only the last summary counts; the preparation's single check is in the log.
+    add_e2e_counts "read-only Windows directory" "$out" "$rc"
+
+    echo "== release package"
+    local zip fresh="$root/build/wine-fresh"
+    if ! zip="$(bash "$root/scripts/release.sh" 2>"$logs/release.log" | tail -n 1)" || [ ! -f "$zip" ]; then
+        stage_broken "release package" "scripts/release.sh failed" "$logs/release.log"
+        return
+    fi
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$fresh"
+    if ! wine_prefix "$fresh"; then
+        stage_broken "empty prefix" "wineboot failed" "$root/build/wineboot.log"
+        return
+    fi
+    local unpacked="$fresh/drive_c/Tolvek $(basename "$zip" .zip)"
+    python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$unpacked"
+    out="$logs/e2e-fresh.txt"
+    with_readonly_windows timeout 300 wine "$e2e" "$(winpath "$unpacked/tolvek.exe")" \
+        "$(winpath "$unpacked/tolvek-compact.exe")" "$(winpath "$scratch")" fresh >"$out" \
+        2>"$logs/e2e-fresh-wine.log" </dev/null
+    add_e2e_counts "release package in an empty prefix" "$out" "$?"
+    wine_env
+}
+
 if ! bash "$root/scripts/setup.sh"; then
     echo "== setup failed"
     echo "0 passed, 1 failed"
@@ -129,6 +182,8 @@ if build_windows "$logs/mingw-build.log" tolvek tolvek-compact tolvek-e2e; then
         else
             stage_broken "wine end-to-end" "no summary line, exit code $rc" "$logs/e2e-wine.log"
         fi
+        echo "== read-only Windows directory"
+        modern_windows_checks
     fi
     stop_all
 else

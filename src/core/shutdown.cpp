@@ -1,6 +1,7 @@
 // Ending the Windows session after confirmation; the history is saved and
 // let go first, since the session's end may not come back here.
 #include "core/start.h"
+#include "tolvek_version.h"
 
 namespace {
 bool confirmed(const char* question, const char* caption) {
@@ -33,5 +34,6 @@ void TTolvekForm::RebootComputer1Click(TObject*) {
 }
 
 void TTolvekForm::Version1Click(TObject*) {
-    Application->MessageBox("Windows 3.1 Tolvek Button v1.25 (18FEB1999)", "About", MB_OK | MB_ICONINFORMATION);
+    Application->MessageBox("Windows 3.1 Tolvek Button v" TOLVEK_VERSION " (18FEB1999)", "About",
+                            MB_OK | MB_ICONINFORMATION);
 }

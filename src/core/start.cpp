@@ -3,6 +3,7 @@
 #include "clock/timefrm.h"
 #include "functions/help.h"
 #include "platform/os.h"
+#include "tolvek_version.h"
 
 namespace {
 const char* const kCloseQuestion = "This will close your Begin Button.\rAre you sure?";
@@ -97,7 +98,7 @@ void TTolvekForm::buildFixedMenu() {
 }
 
 void TTolvekForm::FormCreate(TObject*) {
-    Application->SetTitle("Windows 3.1 Tolvek Button v1.25");
+    Application->SetTitle("Windows 3.1 Tolvek Button v" TOLVEK_VERSION);
     ClockWindow = nullptr;
     TIniFile::ShareParses oneParse;
     loadHistory();
@@ -176,14 +177,22 @@ void TTolvekForm::FormCloseQuery(TObject*, bool& canClose) {
         canClose = false;
         return;
     }
-    TIniFile ini(configFileName_);
-    ini.WriteInteger("CONFIG", "Left", Left());
-    ini.WriteInteger("CONFIG", "Top", Top());
-    ini.WriteInteger("CONFIG", "StayOnTop", StayOnTop1->Checked ? 1 : 0);
-    ini.WriteInteger("CONFIG", "AlwaysPopup", AlwaysPopup1->Checked ? 1 : 0);
-    if (Shell) Application->OS().ExitWindowsEx(EWX_LOGOFF, 0);
-    if (History) {
-        SaveHistory();
+    try {
+        TIniFile ini(configFileName_);
+        ini.WriteInteger("CONFIG", "Left", Left());
+        ini.WriteInteger("CONFIG", "Top", Top());
+        ini.WriteInteger("CONFIG", "StayOnTop", StayOnTop1->Checked ? 1 : 0);
+        ini.WriteInteger("CONFIG", "AlwaysPopup", AlwaysPopup1->Checked ? 1 : 0);
+        if (Shell) Application->OS().ExitWindowsEx(EWX_LOGOFF, 0);
+        if (History) {
+            SaveHistory();
+            History.reset();
+        }
+    } catch (const std::exception& e) {
+        // A file must not keep the user from signing out. The history goes
+        // unsaved: a second report on the way out would only hold it up.
+        if (!SessionEnding()) throw;
+        Application->ShowException(e);
         History.reset();
     }
     canClose = true;
@@ -214,7 +223,7 @@ void TTolvekForm::LoadSettings() {
     TIniFile ini(configFileName_);
     const auto total = static_cast<std::uint16_t>(ini.ReadInteger("ALLINFO", "TotalEntries", 0));
     spdTvk.SetCaption(ini.ReadString("CONFIG", "Caption", "BEGIN"));
-    Application->SetTitle(spdTvk.Caption() + " v1.25");
+    Application->SetTitle(spdTvk.Caption() + " v" TOLVEK_VERSION);
     Shell = flagOn(ini.ReadInteger("CONFIG", "Shell", 0));
     QuickClose = flagOn(ini.ReadInteger("CONFIG", "QuickClose", 0));
     SetBounds(ini.ReadInteger("CONFIG", "Left", 0), ini.ReadInteger("CONFIG", "Top", 0), Width(), Height());
@@ -240,7 +249,8 @@ void TTolvekForm::correctPosition() {
 }
 
 int RunTolvek(TApplication& app, const std::vector<std::string>& args, TMenuVariant variant) {
-    // The file is looked for where a bare name resolves, the Windows directory.
+    // The file is looked for where a bare name resolves: the user's own copy
+    // or the Windows directory.
     if (args.empty() && !app.OS().FileExists(ResolveProfilePath(app.OS(), "TOLVEK.INI"))) {
         app.MessageBox(kMissingConfig, "Error", MB_OK);
         ShowHelpWindow();
@@ -248,7 +258,12 @@ int RunTolvek(TApplication& app, const std::vector<std::string>& args, TMenuVari
     }
     app.SetTitle("Window Tolvek");
     app.HelpFile = "TOLVEK.HLP";
-    app.CreateForm<TTolvekForm>(variant, args.empty() ? std::string("TOLVEK.INI") : args.front(), args);
+    std::string config = args.empty() ? std::string("TOLVEK.INI") : args.front();
+    // Browse and the directory picker change the current directory on
+    // purpose; a relative name must not follow them. A bare name is not
+    // relative to it at all.
+    if (!IsBareName(config)) config = app.OS().FullPath(config);
+    app.CreateForm<TTolvekForm>(variant, config, args);
     // A clock window that nothing shows; the Analog Clock command makes its own.
     app.CreateForm<TfrmTime>(&app);
     app.Run();

@@ -1,9 +1,10 @@
 #include "functions/help.h"
 
 #include "platform/inifiles.h"
+#include "tolvek_version.h"
 
 namespace {
-const char* const kVersion = "Windows 3.1 Tolvek Button v1.25";
+const char* const kVersion = "Windows 3.1 Tolvek Button v" TOLVEK_VERSION;
 
 const char* const kHelpText =
     "WHY THIS BUTTON?\r\n"
@@ -17,6 +18,13 @@ const char* const kHelpText =
     "below to create a sample one for your system, then edit it. Without an INI file\r\n"
     "this window pops up instead of the button, and you have to press \"Sample INI\",\r\n"
     "because Tolvek does not run without the file.\r\n"
+    "\r\n"
+    "WHERE THE FILE IS\r\n"
+    "Started without a file name, Tolvek uses TOLVEK.INI in your Windows folder,\r\n"
+    "or your own copy of it in %APPDATA%\\Tolvek when you have one. Where Windows\r\n"
+    "does not let you change the Windows folder, Tolvek makes that copy the first\r\n"
+    "time it saves something, and \"Sample INI\" writes its sample there too. A file\r\n"
+    "named with its folder (C:\\Work\\my.ini) is used just as you name it.\r\n"
     "\r\n"
     "THE FILE, AN EXAMPLE\r\n"
     "   [ALLINFO]\r\n"
@@ -129,7 +137,9 @@ void TfrmHelp::spdSampleClick(TObject*) { WriteSampleConfiguration(); }
 
 void WriteSampleConfiguration() {
     IOperatingSystem& os = Application->OS();
-    // Tested where it is written: the Windows directory, whatever its name.
+    // Tested where a bare name is read from: the user's own copy or the
+    // Windows directory, whatever its name. The writes go to the Windows
+    // directory, or to the user's copy where that may not be written.
     if (os.FileExists(ResolveProfilePath(os, "TOLVEK.INI"))) {
         Application->MessageBox("You Already have a \"TOLVEK.INI\" file!  I can't overwrite it!", "Error",
                                 MB_OK | MB_ICONEXCLAMATION);

@@ -19,8 +19,9 @@ public:
     void spdSampleClick(TObject* sender);
 };
 
-// Writes the sample configuration as "TOLVEK.INI" in the Windows directory,
-// unless a file of that name is there already.
+// Writes the sample configuration as "TOLVEK.INI" in the Windows directory
+// (or the user's own folder where that may not be written), unless the
+// launcher would find a file of that name already.
 void WriteSampleConfiguration();
 
 // Creates the Help window, shows it modally and frees it.

@@ -69,6 +69,15 @@ bool TForm::CloseQuery() {
     return canClose;
 }
 
+bool TForm::QueryEndSession() {
+    sessionEnding_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{sessionEnding_};
+    return CloseQuery();
+}
+
 void TForm::Close() {
     if (!CloseQuery()) return;
     TCloseAction action = caHide;

@@ -63,6 +63,10 @@ public:
     void Close();
     bool CloseQuery();
     bool Closed() const { return closed_; }
+    // The platform asks whether the session may end: OnCloseQuery decides,
+    // and can tell this from an ordinary close by SessionEnding().
+    bool QueryEndSession();
+    bool SessionEnding() const { return sessionEnding_; }
 
     // Events the backend reports; each runs through the dispatcher.
     void Activated();
@@ -86,6 +90,7 @@ private:
     bool closed_ = false;
     bool destroyed_ = false;
     bool capture_ = false;
+    bool sessionEnding_ = false;
 };
 
 class TApplication : public TComponent {

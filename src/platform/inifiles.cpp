@@ -5,12 +5,33 @@
 
 #include "platform/forms.h"
 
-std::string ResolveProfilePath(IOperatingSystem& os, const std::string& name) {
-    if (name.find_first_of("\\/:") != std::string::npos) return name;
-    std::string dir = os.WindowsDirectory();
+bool IsBareName(const std::string& name) {
+    return name.find_first_of("\\/:") == std::string::npos;
+}
+
+namespace {
+std::string inDirectory(std::string dir, const std::string& name) {
     // The headless backend gives a POSIX directory; keep its separator.
     if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += dir.front() == '/' ? '/' : '\\';
     return dir + name;
+}
+
+std::string userDirectory(IOperatingSystem& os) {
+    const std::string appData = os.UserDataDirectory();
+    return appData.empty() ? appData : inDirectory(appData, "Tolvek");
+}
+}  // namespace
+
+std::string UserProfilePath(IOperatingSystem& os, const std::string& name) {
+    const std::string dir = userDirectory(os);
+    return dir.empty() ? dir : inDirectory(dir, name);
+}
+
+std::string ResolveProfilePath(IOperatingSystem& os, const std::string& name) {
+    if (!IsBareName(name)) return name;
+    const std::string own = UserProfilePath(os, name);
+    if (!own.empty() && os.FileExists(own)) return own;
+    return inDirectory(os.WindowsDirectory(), name);
 }
 
 namespace {
@@ -60,7 +81,17 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     std::string before = data.Serialize();
     data.Write(section, key, value);
     try {
-        os_.ReplaceFile(path_, data.Serialize());
+        const std::string bytes = data.Serialize();
+        try {
+            os_.ReplaceFile(path_, bytes);
+        } catch (const EWriteDenied&) {
+            // A standard user may not write the Windows directory: the file
+            // moves to the user's own folder, which is read from then on.
+            const std::string own = UserProfilePath(os_, fileName_);
+            if (!IsBareName(fileName_) || own.empty() || own == path_ || !os_.CreateDir(userDirectory(os_))) throw;
+            os_.ReplaceFile(own, bytes);
+            path_ = own;
+        }
     } catch (const std::exception&) {
         data = TProfileData::Parse(std::move(before));
         throw EIniFileException("Unable to write to " + fileName_);

@@ -29,7 +29,9 @@ public:
         ShareParses& operator=(const ShareParses&) = delete;
     };
 
-    // `fileName` as given; a bare name is looked for in the Windows directory.
+    // `fileName` as given; a bare name is looked for in the Windows directory
+    // or in the user's own copy (ResolveProfilePath), and moves to that copy
+    // when the Windows directory refuses a write for want of rights.
     explicit TIniFile(std::string fileName);  // uses the application's OS services
     TIniFile(IOperatingSystem& os, std::string fileName);
 

@@ -19,6 +19,12 @@ public:
     using Exception::Exception;
 };
 
+// A write refused for want of rights: access denied, or a read-only medium.
+class EWriteDenied : public EFileIOError {
+public:
+    using EFileIOError::EFileIOError;
+};
+
 // The local date and time as the platform reports it (SYSTEMTIME's fields).
 struct TSystemTime {
     Word Year = 0, Month = 0, DayOfWeek = 0, Day = 0;
@@ -37,11 +43,19 @@ public:
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // Writes a temporary file beside `path` and renames it over `path`, so the
     // old contents stay intact unless the new ones are complete. Throws
-    // EFileIOError on any failure (read-only target, directory in its place,
-    // full disk).
+    // EWriteDenied where the user may not write or the medium is read-only,
+    // EFileIOError on any other failure (read-only file, directory in its
+    // place, full disk).
     virtual void ReplaceFile(const std::string& path, const std::string& bytes) = 0;
     virtual std::string GetCurrentDir() = 0;
     virtual bool SetCurrentDir(const std::string& dir) = 0;
+    // `path` made absolute against the current directory.
+    virtual std::string FullPath(const std::string& path) { return path; }
+    // The user's own application-data folder (roaming), without a closing
+    // separator; empty where the platform has none.
+    virtual std::string UserDataDirectory() { return {}; }
+    // True when `dir` exists as a directory afterwards.
+    virtual bool CreateDir(const std::string&) { return false; }
 
     // Starting programs. ShellExecute asks the shell not to show dialogs of
     // its own and to hand back the started process; `instApp` is above 32 on
@@ -95,8 +109,14 @@ public:
 // Created by the backend; owned by the application object.
 std::unique_ptr<IOperatingSystem> newOperatingSystem();
 
-// A bare name (no directory part) lives in the Windows directory.
+// A name without a directory part ("TOLVEK.INI", not ".\TOLVEK.INI").
+bool IsBareName(const std::string& name);
+// A bare name lives in the Windows directory, unless the user has a copy of
+// that name of their own (UserProfilePath).
 std::string ResolveProfilePath(IOperatingSystem& os, const std::string& name);
+// Where the user's own copy of a bare-named file lives, "%APPDATA%\Tolvek\NAME";
+// empty without a per-user folder.
+std::string UserProfilePath(IOperatingSystem& os, const std::string& name);
 
 constexpr unsigned STILL_ACTIVE = 259;
 constexpr int SW_SHOWNORMAL = 1;

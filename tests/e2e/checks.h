@@ -32,6 +32,16 @@ void RunFinderChecks(TReport& report, const TTargets& targets);
 void RunClockChecks(TReport& report, const TTargets& targets);
 // The backend's menus on a form of this process (menu_checks.cpp).
 void RunMenuChecks(TReport& report);
+// A standard user's Windows, run with the Windows directory read-only
+// (modern_checks.cpp): the preparation, made while it is writable, puts an
+// administrator's TOLVEK.INI there; the checks start, close and restart on
+// it and query the end of the session; the fresh checks want no TOLVEK.INI.
+void RunReadOnlyPreparation(TReport& report, const TTargets& targets);
+void RunReadOnlyChecks(TReport& report, const TTargets& targets);
+void RunFreshChecks(TReport& report, const TTargets& targets);
+// The start without a configuration, and "Sample INI" writing to `sample`
+// (functions_checks.cpp); checks are named NAME.*.
+void SampleConfiguration(TReport& report, const TTargets& targets, const std::string& name, const std::wstring& sample);
 
 // Helpers of the launch and functions groups (launch_checks.cpp).
 struct TDialogBox {

@@ -863,6 +863,100 @@ void histories(TReport& report, const TTargets& targets, const TTree& tree) {
                      Show(labels(again)) + ", filter box " + Show(TextOf(again.filter)));
 }
 
+// Past the classic limit of 260 characters: the search finds a document 300
+// characters deep, a double click opens it in the program its type is
+// registered for (the recorder), and the configuration that lives beside it
+// takes the search histories and the settings on close.
+std::wstring longName(const std::wstring& path) {
+    wchar_t buf[MAX_PATH * 4] = {};
+    const DWORD n = ::GetLongPathNameW(path.c_str(), buf, MAX_PATH * 4);
+    return n > 0 && n < MAX_PATH * 4 ? std::wstring(buf, n) : path;
+}
+
+std::string boxText(DWORD pid) {
+    auto boxes = TopWindows(pid, L"#32770", true);
+    return boxes.empty() ? std::string() : ", and a message box reads " + Show(ReadDialogBox(boxes.front()).text);
+}
+
+// A document type opened by the recorder, for as long as it lives.
+class TDeepType {
+public:
+    TDeepType() {
+        const std::wstring command = L"\"" + ProgramBeside(L"tolvek-recorder.exe") + L"\" \"%1\"";
+        ok_ = set(L".tolvekdeep", L"TolvekDeepFile") && set(L"TolvekDeepFile\\shell\\open\\command", command);
+    }
+    ~TDeepType() {
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".tolvekdeep");
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"TolvekDeepFile");
+    }
+    bool ok() const { return ok_; }
+
+private:
+    static bool set(const wchar_t* key, const std::wstring& value) {
+        HKEY h = nullptr;
+        if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr)) return false;
+        const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+        const bool done = !::RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+        ::RegCloseKey(h);
+        return done;
+    }
+    bool ok_ = false;
+};
+
+void longPaths(TReport& report, const TTargets& targets) {
+    // What the driver itself needs to reach such paths.
+    auto extended = [](const std::wstring& path) { return L"\\\\?\\" + path; };
+    const std::wstring base = JoinPath(targets.scratch, L"long");
+    removeTree(extended(base));
+    std::wstring deep = base;
+    bool made = ::CreateDirectoryW(base.c_str(), nullptr);
+    for (wchar_t c = L'a'; c <= L'f'; ++c) {
+        deep = JoinPath(deep, std::wstring(48, c));
+        made = made && ::CreateDirectoryW(extended(deep).c_str(), nullptr);
+    }
+    const std::wstring document = JoinPath(deep, L"deep notes.tolvekdeep");
+    const std::wstring ini = JoinPath(deep, L"deep.ini");
+    TDeepType type;
+    made = made && type.ok() && WriteFileBytes(extended(document), "deep\r\n") &&
+           WriteFileBytes(extended(ini), crlf({"[CONFIG]", "Caption=Deep", "Left=700", "Top=650", "QuickClose=1"}));
+    if (!report.Check("finder.long.tree", made && document.size() > 300,
+                      "cannot make " + Narrow(document) + " (" + std::to_string(document.size()) +
+                          " characters) or register its type"))
+        return;
+    const std::wstring log = useLog(targets.scratch, L"long.log");
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.long", process, targets.full, ini, button, f)) return;
+    std::string why;
+    if (!report.Check("finder.long.search", search(f, process.Id(), "*.tolvekdeep", Narrow(deep), "1 Found", why), why))
+        return;
+    const POINT p = rowPoint(1);
+    postClick(f.grid, p.x, p.y);
+    ::PostMessageW(f.grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    ::PostMessageW(f.grid, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    const auto runs = waitForRun(log);
+    std::string program, opened;
+    if (!runs.empty()) splitCommandLine(runs.front().commandLine, program, opened);
+    if (opened.size() >= 2 && opened.front() == '"') opened = opened.substr(1, opened.size() - 2);
+    report.Check("finder.long.double-click-opens", lower(Narrow(longName(Widen(opened)))) == lower(Narrow(document)),
+                 runs.empty() ? "nothing was started within 15 s" + boxText(process.Id())
+                              : "the recorder got " + Show(runs.front().commandLine));
+
+    ::PostMessageW(f.close, BM_CLICK, 0, 0);
+    WaitUntil([&] { return !::IsWindow(f.form); }, kUiTimeout);
+    HWND main = WaitForTopWindow(process.Id(), L"TTolvekForm", true, kUiTimeout);
+    if (main) ::PostMessageW(main, WM_CLOSE, 0, 0);
+    const bool ended = process.WaitExit(10s);
+    const std::string bytes = ReadFileBytes(extended(ini));
+    report.Check(
+        "finder.long.configuration-written",
+        ended && bytes.find("StartIn1=" + Narrow(deep) + "\r\n") != std::string::npos &&
+            bytes.find("StayOnTop=0\r\n") != std::string::npos,
+        (ended ? "" : "the launcher did not end" + boxText(process.Id()) + "; ") + "the file reads " + Show(bytes));
+    removeTree(extended(base));
+}
+
 }  // namespace
 
 void RunFinderChecks(TReport& report, const TTargets& targets) {
@@ -878,6 +972,7 @@ void RunFinderChecks(TReport& report, const TTargets& targets) {
     CloseMenus(kUiTimeout);
     picker(report, targets, tree);
     histories(report, targets, tree);
+    longPaths(report, targets);
     ::SetEnvironmentVariableW(L"TOLVEK_RECORDER_LOG", nullptr);
 }
 

@@ -174,12 +174,13 @@ void checkMenuItems(TReport& report, const std::string& name, HWND menu, const s
                      " (both saved as " + name + "-*.bmp in the scratch directory)");
 }
 
-// f. No argument and no TOLVEK.INI in the Windows directory: the message,
-// the Help window, the sample file (as the platform writes the same keys),
-// the end; the next start uses the sample.
-void sampleConfiguration(TReport& report, const TTargets& targets) {
-    const std::wstring windows = windowsDirectory();
-    const std::wstring sample = JoinPath(windows, L"TOLVEK.INI");
+}  // namespace
+
+// f. No argument and no TOLVEK.INI: the message, the Help window, the sample
+// file at `sample` (as the platform writes the same keys), the end; the next
+// start uses the sample.
+void SampleConfiguration(TReport& report, const TTargets& targets, const std::string& name,
+                         const std::wstring& sample) {
     ::DeleteFileW(sample.c_str());
     // The sample goes again however the checks end; the processes that may
     // hold it end before this does.
@@ -187,96 +188,89 @@ void sampleConfiguration(TReport& report, const TTargets& targets) {
         std::wstring path;
         ~TRemove() { ::DeleteFileW(path.c_str()); }
     } removeSample{sample};
-    if (!report.Check("functions.sample.no-file-at-start", !FileExists(sample), "cannot delete " + Narrow(sample)))
-        return;
+    if (!report.Check(name + ".no-file-at-start", !FileExists(sample), "cannot delete " + Narrow(sample))) return;
     std::string reference, why;
-    if (!report.Check("functions.sample.reference",
+    if (!report.Check(name + ".reference",
                       writeReference(JoinPath(targets.scratch, L"sample-reference.ini"), reference, why), why))
         return;
 
     {
         TProcess process;
         std::string error;
-        if (!report.Check("functions.sample.starts", process.Start(targets.full, {}, &error), error)) return;
+        if (!report.Check(name + ".starts", process.Start(targets.full, {}, &error), error)) return;
         HWND dialog = WaitForTopWindow(process.Id(), L"#32770", true, kStartTimeout);
-        if (!report.Check("functions.sample.missing-message", dialog != nullptr, "no message box within 20 s")) return;
+        if (!report.Check(name + ".missing-message", dialog != nullptr, "no message box within 20 s")) return;
         TDialogBox box = ReadDialogBox(dialog);
-        report.Check("functions.sample.missing-text",
+        report.Check(name + ".missing-text",
                      box.caption == "Error" && box.text == "Couldn't find a \"TOLVEK.INI\" file!",
                      "caption " + Show(box.caption) + ", text " + Show(box.text));
         PressDialogButton(box, "OK");
 
         HWND help = WaitForTopWindow(process.Id(), L"TfrmHelp", true, kUiTimeout);
-        if (!report.Check("functions.sample.help-window", help != nullptr,
-                          "no visible TfrmHelp window within 5 s of OK"))
+        if (!report.Check(name + ".help-window", help != nullptr, "no visible TfrmHelp window within 5 s of OK"))
             return;
-        report.Check("functions.sample.help-caption", TextOf(help) == "Help, About, Etc",
-                     "caption " + Show(TextOf(help)));
+        report.Check(name + ".help-caption", TextOf(help) == "Help, About, Etc", "caption " + Show(TextOf(help)));
         RECT outer{}, client{};
         ::GetWindowRect(help, &outer);
         ::GetClientRect(help, &client);
-        report.Check("functions.sample.help-place",
+        report.Check(name + ".help-place",
                      outer.left == 276 && outer.top == 150 && client.right == 513 && client.bottom == 267,
                      "window " + describe(outer) + ", client " + describe(client) +
                          ", expected the window at 276, 150 and a client area of 513x267");
         HWND sampleButton = childWithText(help, "Sample INI");
         HWND dismiss = childWithText(help, "Dismiss");
-        if (!report.Check("functions.sample.buttons", sampleButton && dismiss,
-                          "no child reads \"Sample INI\" or \"Dismiss\""))
+        if (!report.Check(name + ".buttons", sampleButton && dismiss, "no child reads \"Sample INI\" or \"Dismiss\""))
             return;
 
         ::PostMessageW(sampleButton, BM_CLICK, 0, 0);
         const bool written = WaitUntil([&] { return FileExists(sample); }, kUiTimeout);
-        if (!report.Check("functions.sample.file-written", written,
-                          Narrow(sample) + " does not exist 5 s after the press"))
+        if (!report.Check(name + ".file-written", written, Narrow(sample) + " does not exist 5 s after the press"))
             return;
         const std::string bytes = settledBytes(sample);
-        report.Check("functions.sample.bytes-as-platform-writes", bytes == reference,
-                     FirstDifference(bytes, reference));
-        report.Check("functions.sample.no-message-on-success", noBoxOf(process.Id()),
+        report.Check(name + ".bytes-as-platform-writes", bytes == reference, FirstDifference(bytes, reference));
+        report.Check(name + ".no-message-on-success", noBoxOf(process.Id()),
                      "a message box is open after the first press");
 
         // A second press refuses to overwrite and changes nothing.
         ::PostMessageW(sampleButton, BM_CLICK, 0, 0);
         dialog = WaitForTopWindow(process.Id(), L"#32770", true, kUiTimeout);
-        if (report.Check("functions.sample.second-press-message", dialog != nullptr, "no message box within 5 s")) {
+        if (report.Check(name + ".second-press-message", dialog != nullptr, "no message box within 5 s")) {
             box = ReadDialogBox(dialog);
             report.Check(
-                "functions.sample.second-press-text",
+                name + ".second-press-text",
                 box.caption == "Error" && box.text == "You Already have a \"TOLVEK.INI\" file!  I can't overwrite it!",
                 "caption " + Show(box.caption) + ", text " + Show(box.text));
             std::string detail;
             const std::string icon = SystemIconOf(box.icon, detail);
-            report.Check("functions.sample.second-press-icon", icon == "exclamation",
+            report.Check(name + ".second-press-icon", icon == "exclamation",
                          "the icon is " + icon + " (" + detail + ")");
             PressDialogButton(box, "OK");
             WaitUntil([&] { return noBoxOf(process.Id()); }, kUiTimeout);
         }
-        report.Check("functions.sample.second-press-keeps-file", ReadFileBytes(sample) == bytes,
+        report.Check(name + ".second-press-keeps-file", ReadFileBytes(sample) == bytes,
                      FirstDifference(ReadFileBytes(sample), bytes));
 
         ::PostMessageW(dismiss, BM_CLICK, 0, 0);
         DWORD code = 0;
         const bool ended = process.WaitExit(10s, &code);
-        report.Check("functions.sample.dismiss-ends", ended && code == 0,
+        report.Check(name + ".dismiss-ends", ended && code == 0,
                      ended ? "exit code " + std::to_string(code) : "still running 10 s after Dismiss");
     }
 
     // The next start without an argument finds the sample.
     TProcess process;
-    HWND form = StartLauncher(report, "functions.sample.restart", process, targets.full, {});
+    HWND form = StartLauncher(report, name + ".restart", process, targets.full, {});
     HWND button = form ? ButtonOf(form) : nullptr;
     if (button) {
-        report.Check("functions.sample.restart.caption", TextOf(button) == "&Tolvek",
-                     "button reads " + Show(TextOf(button)));
-        report.Check("functions.sample.restart.on-top", (::GetWindowLongPtrW(form, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0,
+        report.Check(name + ".restart.caption", TextOf(button) == "&Tolvek", "button reads " + Show(TextOf(button)));
+        report.Check(name + ".restart.on-top", (::GetWindowLongPtrW(form, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0,
                      "StayOnTop=1, yet the window is not topmost");
         ::PostMessageW(button, BM_CLICK, 0, 0);
         HWND menu = nullptr;
-        if (report.Check("functions.sample.restart.menu-opens",
+        if (report.Check(name + ".restart.menu-opens",
                          WaitUntil([&] { return (menu = VisibleMenuWindow()) != nullptr; }, kUiTimeout),
                          "no menu within 5 s of the click"))
-            checkMenuItems(report, "functions.sample.restart.menu-items", menu,
+            checkMenuItems(report, name + ".restart.menu-items", menu,
                            {"Notepad\tCtrl+N", "Write\tCtrl+W", "Dos Prompt", "File Manager",
                             // A group's one-digit range end is its shortcut.
                             "System Programs\t5>", "Accessories\t9>", "-", "Run\tCtrl+R", "Functions>", "-", "&Tolvek>",
@@ -286,8 +280,10 @@ void sampleConfiguration(TReport& report, const TTargets& targets) {
     }
     process.Kill();
     ::DeleteFileW(sample.c_str());
-    report.Check("functions.sample.cleaned-up", !FileExists(sample), "cannot delete " + Narrow(sample));
+    report.Check(name + ".cleaned-up", !FileExists(sample), "cannot delete " + Narrow(sample));
 }
+
+namespace {
 
 std::string localeText(LCTYPE type) {
     wchar_t buf[128] = {};
@@ -428,7 +424,7 @@ void systemMeter(TReport& report, const TTargets& targets, const std::wstring& i
 }  // namespace
 
 void RunFunctionsChecks(TReport& report, const TTargets& targets) {
-    sampleConfiguration(report, targets);
+    SampleConfiguration(report, targets, "functions.sample", JoinPath(windowsDirectory(), L"TOLVEK.INI"));
     CloseMenus(kUiTimeout);
     const std::wstring ini = JoinPath(targets.scratch, L"functions.ini");
     if (!report.Check(

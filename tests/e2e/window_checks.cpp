@@ -321,8 +321,13 @@ void compactBuild(TReport& report, const TTargets& targets) {
     report.Check("compact.not-on-top", !topmost(form), "no StayOnTop key, yet the window is topmost");
     if (button) checkMenu(report, "compact", button, {200, 100}, {"One", "Two\tF5", "&Tolvek>"}, targets.scratch);
 
-    // QuickClose: no question, straight to the end.
+    // QuickClose: no question, straight to the end. Another copy of the
+    // launcher reads the file just then; the write waits for it.
+    HANDLE reader = ::CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ::PostMessageW(form, WM_CLOSE, 0, 0);
+    ::Sleep(400);
+    ::CloseHandle(reader);
     bool asked = false;
     DWORD code = 0;
     const bool ended = WaitUntil(

@@ -3,7 +3,8 @@
 // should be, a full disk), the file keeps its previous bytes, no temporary
 // file stays behind, the error goes to the default error report, and the
 // command that wrote goes on as the user expects: the close is abandoned, the
-// session is not ended, the Help window stays open.
+// session is not ended, the Help window stays open. Only the sample, a bare
+// name, moves to the user's own folder when refused for want of rights.
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -274,6 +275,7 @@ protected:
     void SetUp() override {
         if (!scene.unavailable.empty()) GTEST_SKIP() << scene.unavailable;
         rig().windowsDir = scene.dir;
+        rig().userDataDir = userData.path();
     }
 
     headless::Rig& rig() { return headless::rig(); }
@@ -304,7 +306,8 @@ protected:
         }
     }
 
-    // Both outlive the application, whose end may still write.
+    // These outlive the application, whose end may still write.
+    TempDir userData;
     Scene scene{GetParam()};
     WriteWatch watch;
     TApplication app;
@@ -446,6 +449,8 @@ TEST_P(ConfigWriteFault, SampleWriterStopsAndTheHelpWindowStaysOpen) {
     const Fault fault = GetParam();
     // A read-only file is still a file: the writer refuses before writing.
     const bool refused = fault == Fault::ReadOnlyBit || fault == Fault::ReadOnlyAttribute;
+    const bool moves = fault == Fault::DirectoryTakesNoFiles || fault == Fault::ReadOnlyVolume;
+    const std::string sample = readFile(std::string(TOLVEK_SOURCE_DIR) + "/scripts/sample.ini");
     if (refused || fault == Fault::DirectoryInPlace) scene.place(target, "[CONFIG]\r\nCaption=Old\r\n");
     // The fake disk fills up a few keys into the sample; the tmpfs has no room at all.
     const std::size_t room = fault == Fault::DiskFull ? 600 : 0;
@@ -476,11 +481,13 @@ TEST_P(ConfigWriteFault, SampleWriterStopsAndTheHelpWindowStaysOpen) {
     EXPECT_EQ(rig().modalShown, std::vector<std::string>{"TfrmHelp"});
     ASSERT_GE(rig().messageBoxes.size(), 1u);
     const std::string refusal = "You Already have a \"TOLVEK.INI\" file!  I can't overwrite it!";
-    if (refused) {
+    if (refused || moves) {
+        // Where the first press moved the sample, the second press's refusal is the only box.
         EXPECT_EQ(rig().messageBoxes[0].text, refusal);
         EXPECT_EQ(rig().messageBoxes[0].caption, "Error");
         EXPECT_EQ(rig().messageBoxes[0].flags, MB_OK | MB_ICONEXCLAMATION);
-        EXPECT_TRUE(rig().tempWrites.empty());
+        EXPECT_EQ(rig().tempWrites.empty(), refused);
+        EXPECT_EQ(readFile(userData.file("Tolvek/TOLVEK.INI")), moves ? sample : "");
         EXPECT_EQ(afterFailure, before);
     } else {
         EXPECT_EQ(rig().messageBoxes[0].text, "Unable to write to TOLVEK.INI.");
@@ -505,8 +512,10 @@ TEST_P(ConfigWriteFault, SampleWriterStopsAndTheHelpWindowStaysOpen) {
 
     // The second press: a file that is there now is refused, otherwise the
     // whole sample is written.
-    const std::string sample = readFile(std::string(TOLVEK_SOURCE_DIR) + "/scripts/sample.ini");
-    if (refused || fault == Fault::DiskFull) {
+    if (moves) {
+        EXPECT_EQ(rig().messageBoxes.size(), 1u);
+        EXPECT_EQ(snapshot(target), before);
+    } else if (refused || fault == Fault::DiskFull) {
         ASSERT_EQ(rig().messageBoxes.size(), 2u);
         EXPECT_EQ(rig().messageBoxes[1].text, refusal);
         EXPECT_EQ(snapshot(target), afterFailure);

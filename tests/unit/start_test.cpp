@@ -1,5 +1,7 @@
 // The main button window: settings loaded at creation, the popup, the
 // modes of the "&Tolvek" submenu, and the close path.
+#include <cerrno>
+
 #include "fixture.h"
 
 namespace {
@@ -208,6 +210,13 @@ TEST(MainWindow, UnwritableConfigurationAbandonsTheClose) {
     f.app.Dispatch([&] { f.main().Close(); });
     EXPECT_EQ(f.rig().messageBoxes.size(), 2u);
     EXPECT_TRUE(std::filesystem::is_directory(f.iniPath));
+
+    // The same failure at the end of the session is shown, and the end is not refused.
+    bool canEnd = false;
+    f.app.Dispatch([&] { canEnd = f.main().QueryEndSession(); });
+    EXPECT_TRUE(canEnd);
+    ASSERT_EQ(f.rig().messageBoxes.size(), 3u);
+    EXPECT_EQ(f.rig().messageBoxes[2].text, "Unable to write to " + f.iniPath + ".");
     std::filesystem::remove(f.iniPath);
 }
 
@@ -246,4 +255,47 @@ TEST(StartUp, MissingConfigurationIsReportedAndNothingRuns) {
         EXPECT_EQ(app.HelpFile, "TOLVEK.HLP");
         EXPECT_TRUE(headless::rig().messageBoxes.empty());
     }
+}
+
+TEST(StartUp, ARelativeConfigurationNameIsFixedAtStartUp) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("cfg"));
+    writeFile(dir.file("cfg/t.ini"), "[CONFIG]\nQuickClose=1\n");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    TApplication app;
+    RunTolvek(app, {"cfg/t.ini"}, TMenuVariant::Full);
+    // Browse in the Run dialog and the directory picker move it on purpose.
+    app.OS().SetCurrentDir(dir.file("cfg"));
+    app.MainForm->SetBounds(70, 0, 104, 27);
+    app.Dispatch([&] { app.MainForm->Close(); });
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(headless::rig().messageBoxes.empty());
+    EXPECT_EQ(TIniFile(app.OS(), dir.file("cfg/t.ini")).ReadString("CONFIG", "Left", ""), "70");
+}
+
+TEST(StartUp, WhereTheWindowsDirectoryRefusesWritesTheUserKeepsACopy) {
+    TempDir windows, appData;
+    const std::string admin = "; set up by the administrator\r\n[CONFIG]\r\nCaption=Admin\r\nQuickClose=1\r\n";
+    writeFile(windows.file("TOLVEK.INI"), admin);
+    auto start = [&](TApplication& app) {
+        headless::rig().windowsDir = windows.path();
+        headless::rig().userDataDir = appData.path();
+        headless::rig().dirWriteErrors[windows.path()] = EACCES;
+        RunTolvek(app, {}, TMenuVariant::Full);
+        return static_cast<TTolvekForm*>(app.MainForm);
+    };
+    {
+        TApplication app;
+        TTolvekForm* m = start(app);
+        m->SetBounds(70, 0, 104, 27);
+        app.Dispatch([&] { m->Close(); });
+        EXPECT_TRUE(m->Closed());
+        EXPECT_TRUE(headless::rig().messageBoxes.empty());
+    }
+    EXPECT_EQ(readFile(windows.file("TOLVEK.INI")), admin);
+    const std::string own = readFile(appData.file("Tolvek/TOLVEK.INI"));
+    EXPECT_EQ(own.substr(0, admin.size()), admin);  // a copy of the whole file, the settings added
+    TApplication next;
+    EXPECT_EQ(start(next)->Left(), 70);
 }

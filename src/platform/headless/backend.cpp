@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -157,6 +158,13 @@ private:
 };
 
 class FakeOS : public IOperatingSystem {
+    // As the platform tells a want of rights from other failures.
+    [[noreturn]] static void refuse(int error, const std::string& what) {
+        const std::string text = what + ": " + std::strerror(error);
+        if (error == EACCES || error == EPERM || error == EROFS) throw EWriteDenied(text);
+        throw EFileIOError(text);
+    }
+
 public:
     std::unique_ptr<IFileFind> FindFirst(const std::string& pattern) override {
         auto& rig = headless::rig();
@@ -206,14 +214,16 @@ public:
                 throw EFileIOError("read-only attribute: " + path);
         }
         if (auto refused = rig.dirWriteErrors.find(target.parent_path().string()); refused != rig.dirWriteErrors.end())
-            throw EFileIOError("cannot create a file beside " + path + ": " + std::strerror(refused->second));
+            refuse(refused->second, "cannot create a file beside " + path);
         std::string tmp = path + ".tmp" + std::to_string(::getpid());
         {
             // A full disk takes what fits and then refuses the rest.
             const bool full = rig.freeSpace && bytes.size() > *rig.freeSpace;
             const std::size_t fits = full ? *rig.freeSpace : bytes.size();
+            errno = 0;
             std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-            if (out) rig.tempWrites.push_back({tmp, 0});
+            if (!out) refuse(errno, "cannot create " + tmp);
+            rig.tempWrites.push_back({tmp, 0});
             out.write(bytes.data(), static_cast<std::streamsize>(fits));
             out.flush();
             if (out) rig.tempWrites.back().written = fits;
@@ -229,6 +239,16 @@ public:
         }
     }
     std::string GetCurrentDir() override { return fs::current_path().string(); }
+    std::string FullPath(const std::string& path) override {
+        std::error_code ec;
+        return fs::absolute(fs::path(path), ec).lexically_normal().string();
+    }
+    std::string UserDataDirectory() override { return headless::rig().userDataDir; }
+    bool CreateDir(const std::string& dir) override {
+        std::error_code ec;
+        fs::create_directory(fs::path(dir), ec);
+        return fs::is_directory(fs::path(dir), ec);
+    }
     bool SetCurrentDir(const std::string& dir) override {
         std::error_code ec;
         auto& drives = headless::rig().drives;

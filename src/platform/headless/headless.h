@@ -102,6 +102,9 @@ struct Rig {
 
     // OS fakes. Files are real; a bare profile name lands in windowsDir.
     std::string windowsDir = "/tmp";
+    // The user's application-data folder; empty, as by default, the
+    // platform has none.
+    std::string userDataDir;
     int fileReads = 0;
     std::vector<ExitWindowsCall> exitWindowsCalls;
     bool shutdownPrivilege = false;

@@ -80,7 +80,7 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYENDSESSION: {
             if (Application->MainForm != form_) return TRUE;
             bool canEnd = false;  // stays so when the query fails
-            Application->Dispatch([&] { canEnd = form_->CloseQuery(); });
+            Application->Dispatch([&] { canEnd = form_->QueryEndSession(); });
             return canEnd ? TRUE : FALSE;
         }
         case WM_ENDSESSION:

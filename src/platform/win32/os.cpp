@@ -1,15 +1,69 @@
 // Operating-system services on the real API.
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 #include "platform/win32/win32.h"
+// Needs <windows.h> before it.
+#include <shlobj.h>
 
 namespace win32 {
 
 namespace {
 
-std::string errorText(const std::string& what, const std::string& path) {
-    return what + " " + path + " (error " + std::to_string(::GetLastError()) + ")";
+// The longest path that every file function takes in the classic form:
+// a directory must leave room for an 8.3 name.
+constexpr std::size_t kClassicLimit = MAX_PATH - 12;
+constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
+constexpr std::wstring_view kLongUncPrefix = L"\\\\?\\UNC\\";
+
+bool startsWith(std::wstring_view text, std::wstring_view head) {
+    return text.substr(0, head.size()) == head;
+}
+
+std::wstring fullPathOf(const std::wstring& path) {
+    DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    n = ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    full.resize(n < full.size() ? n : 0);
+    return full.empty() ? path : full;
+}
+
+std::wstring shortName(const std::wstring& extended) {
+    const DWORD n = ::GetShortPathNameW(extended.c_str(), nullptr, 0);
+    if (n == 0) return {};
+    std::wstring shortened(n, L'\0');
+    shortened.resize(::GetShortPathNameW(extended.c_str(), shortened.data(), n));
+    if (startsWith(shortened, kLongUncPrefix)) return L"\\\\" + shortened.substr(kLongUncPrefix.size());
+    if (startsWith(shortened, kLongPrefix)) shortened.erase(0, kLongPrefix.size());
+    return shortened;
+}
+
+// What the shell and CreateProcess take: no extended-length paths, so a long
+// one goes by the short (8.3) name of its directory where the volume has one.
+// The file keeps its own name, whose extension picks the program that opens it.
+std::wstring shellPath(const std::string& path) {
+    std::wstring wide = Widen(path);
+    const std::wstring extended = LongPath(path);
+    if (!startsWith(extended, kLongPrefix)) return wide;
+    const std::size_t slash = extended.find_last_of(L'\\');
+    std::wstring shortened = shortName(extended.substr(0, slash));
+    if (!shortened.empty()) shortened += extended.substr(slash);
+    if (shortened.empty() || shortened.size() >= MAX_PATH) shortened = shortName(extended);
+    return !shortened.empty() && shortened.size() < MAX_PATH ? shortened : wide;
+}
+
+std::string errorText(const std::string& what, const std::string& path, DWORD error) {
+    return what + " " + path + " (error " + std::to_string(error) + ")";
+}
+
+// Access denied and a write-protected medium are a want of rights, after
+// which the caller may write elsewhere.
+[[noreturn]] void fail(const std::string& what, const std::string& path, DWORD error) {
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) throw EWriteDenied(errorText(what, path, error));
+    throw EFileIOError(errorText(what, path, error));
 }
 
 // Deletes the temporary file unless the rename took it.
@@ -30,8 +84,17 @@ private:
 
 }  // namespace
 
+std::wstring LongPath(std::string_view utf8) {
+    std::wstring path = Widen(utf8);
+    if (startsWith(path, kLongPrefix) || startsWith(path, kDevicePrefix)) return path;
+    const std::wstring full = fullPathOf(path);
+    if (full.size() < kClassicLimit) return path.size() < kClassicLimit ? path : full;
+    if (startsWith(full, L"\\\\")) return std::wstring(kLongUncPrefix) + full.substr(2);
+    return std::wstring(kLongPrefix) + full;
+}
+
 bool TWin32OS::FileExists(const std::string& path) {
-    DWORD attr = ::GetFileAttributesW(Widen(path).c_str());
+    DWORD attr = ::GetFileAttributesW(LongPath(path).c_str());
     return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -52,8 +115,11 @@ std::string TWin32OS::WindowsDirectory() {
 
 std::optional<std::string> TWin32OS::ReadFile(const std::string& path) {
     // A directory fails to open here, without FILE_FLAG_BACKUP_SEMANTICS.
-    TFile file(::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Another copy of the launcher may replace the file meanwhile, which
+    // takes delete access.
+    TFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
     std::string bytes;
     LARGE_INTEGER size{};
@@ -69,37 +135,59 @@ std::optional<std::string> TWin32OS::ReadFile(const std::string& path) {
 }
 
 void TWin32OS::ReplaceFile(const std::string& path, const std::string& bytes) {
-    const std::wstring target = Widen(path);
+    const std::wstring target = LongPath(path);
     DWORD attr = ::GetFileAttributesW(target.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES) {
         if (attr & FILE_ATTRIBUTE_DIRECTORY) throw EFileIOError("a directory is in the way: " + path);
         if (attr & FILE_ATTRIBUTE_READONLY) throw EFileIOError("read-only: " + path);
     }
 
-    std::string dir = ExtractFilePath(path);
-    if (dir.empty()) dir = ".";
-    wchar_t tempName[MAX_PATH + 1] = {};
-    // Beside the target, so that the rename stays on one volume.
-    if (!::GetTempFileNameW(Widen(dir).c_str(), L"tvk", 0, tempName))
-        throw EFileIOError(errorText("cannot make a temporary file in", dir));
-    TTempFile temp(tempName);
+    // Beside the target, so that the rename stays on one volume; named here,
+    // since GetTempFileNameW takes no directory longer than MAX_PATH.
+    const std::size_t slash = target.find_last_of(L"\\/:");
+    const std::wstring dir = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
+    std::wstring tempPath;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    for (unsigned attempt = 0; raw == INVALID_HANDLE_VALUE; ++attempt) {
+        std::wstring candidate = dir + L"tvk" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(::GetTickCount64() + attempt) + L".tmp";
+        if (candidate.size() >= MAX_PATH && !startsWith(candidate, kLongPrefix))
+            candidate = LongPath(Narrow(candidate));
+        raw = ::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD error = ::GetLastError();
+        if (raw != INVALID_HANDLE_VALUE)
+            tempPath = std::move(candidate);
+        else if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100)
+            fail("cannot make a temporary file in", Narrow(dir), error);
+    }
+    TTempFile temp(std::move(tempPath));
     {
-        TFile file(::CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
-        if (!file) throw EFileIOError(errorText("cannot open", Narrow(temp.Path())));
+        TFile file(raw);
         std::size_t done = 0;
         while (done < bytes.size()) {
             const DWORD want =
                 static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, std::numeric_limits<DWORD>::max() / 2));
             DWORD wrote = 0;
             if (!::WriteFile(file.get(), bytes.data() + done, want, &wrote, nullptr) || wrote != want)
-                throw EFileIOError(errorText("cannot write", Narrow(temp.Path())));
+                fail("cannot write", Narrow(temp.Path()), ::GetLastError());
             done += wrote;
         }
-        if (!::FlushFileBuffers(file.get())) throw EFileIOError(errorText("cannot flush", Narrow(temp.Path())));
+        if (!::FlushFileBuffers(file.get())) fail("cannot flush", Narrow(temp.Path()), ::GetLastError());
     }
-    if (!::MoveFileExW(temp.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw EFileIOError(errorText("cannot replace", path));
+
+    // Another copy of the launcher on the same file may be reading it just
+    // now; it lets go within moments.
+    constexpr int kAttempts = 20;
+    constexpr DWORD kPauseMs = 50;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExW(temp.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            break;
+        const DWORD error = ::GetLastError();
+        const bool busy =
+            error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+        if (!busy || attempt == kAttempts) fail("cannot replace", path, error);
+        ::Sleep(kPauseMs);
+    }
     temp.Keep();
 }
 
@@ -107,17 +195,40 @@ std::string TWin32OS::GetCurrentDir() {
     DWORD n = ::GetCurrentDirectoryW(0, nullptr);
     std::wstring dir(n, L'\0');
     n = ::GetCurrentDirectoryW(n, dir.data());
-    dir.resize(n);
+    dir.resize(n < dir.size() ? n : 0);
+    // The portable code knows paths only in their ordinary form.
+    if (startsWith(dir, kLongUncPrefix))
+        dir = L"\\\\" + dir.substr(kLongUncPrefix.size());
+    else if (startsWith(dir, kLongPrefix))
+        dir.erase(0, kLongPrefix.size());
     return Narrow(dir);
 }
 
 bool TWin32OS::SetCurrentDir(const std::string& dir) {
-    return ::SetCurrentDirectoryW(Widen(dir).c_str()) != 0;
+    return ::SetCurrentDirectoryW(LongPath(dir).c_str()) != 0;
+}
+
+std::string TWin32OS::FullPath(const std::string& path) {
+    return Narrow(fullPathOf(Widen(path)));
+}
+
+std::string TWin32OS::UserDataDirectory() {
+    PWSTR raw = nullptr;
+    const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &raw);
+    const std::unique_ptr<wchar_t, decltype(&::CoTaskMemFree)> owner(raw, &::CoTaskMemFree);
+    return SUCCEEDED(hr) && raw ? Narrow(raw) : std::string();
+}
+
+bool TWin32OS::CreateDir(const std::string& dir) {
+    const std::wstring path = LongPath(dir);
+    ::CreateDirectoryW(path.c_str(), nullptr);
+    const DWORD attr = ::GetFileAttributesW(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 IOperatingSystem::ShellResult TWin32OS::ShellExecute(const std::string& file, const std::string& parameters,
                                                      const std::string& directory, int showCmd) {
-    const std::wstring wFile = Widen(file), wParams = Widen(parameters), wDir = Widen(directory);
+    const std::wstring wFile = shellPath(file), wParams = Widen(parameters), wDir = shellPath(directory);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;

@@ -51,6 +51,10 @@ namespace win32 {
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
+// A path for the file functions at any length: as given while it is short
+// enough for the classic limit, else absolute with the extended-length
+// prefix ("\\?\C:\...", "\\?\UNC\server\...").
+std::wstring LongPath(std::string_view utf8);
 
 // One owner per handle: move-only, no conversion that could let a copy free
 // it twice. Traits give the handle type, its empty value and its release.
@@ -488,6 +492,9 @@ public:
     void ReplaceFile(const std::string& path, const std::string& bytes) override;
     std::string GetCurrentDir() override;
     bool SetCurrentDir(const std::string& dir) override;
+    std::string FullPath(const std::string& path) override;
+    std::string UserDataDirectory() override;
+    bool CreateDir(const std::string& dir) override;
     ShellResult ShellExecute(const std::string& file, const std::string& parameters, const std::string& directory,
                              int showCmd) override;
     bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) override;
