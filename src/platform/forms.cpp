@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 #include "platform/drivers.h"
 #include "platform/extctrls.h"
@@ -44,9 +45,16 @@ void TForm::DoDestroy() {
 
 void TForm::Show() {
     closed_ = false;
-    if (OnShow) OnShow(this);
+    std::exception_ptr failure;
+    try {
+        if (OnShow) OnShow(this);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     SetVisible(true);
     FormDriver()->Show();
+    // The form is shown whatever OnShow did; its error goes on to the caller.
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TForm::Hide() {

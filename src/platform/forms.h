@@ -53,6 +53,7 @@ public:
     // while its members still exist.
     void DoDestroy();
 
+    // Runs OnShow, then shows the form; an error of OnShow is thrown after.
     void Show();
     void Hide();
     int ShowModal();

@@ -81,6 +81,7 @@ TEST(RunEntry, MetaEntriesAndTheStartupGroup) {
     EXPECT_EQ(f.rig().shellCalls, (std::vector<ShellCall>{{"FIRST.EXE", "-a", "C:\\", 1}, {"METARUN", "", "C:\\", 1}}));
     ASSERT_EQ(f.rig().messageBoxes.size(), 1u);
     EXPECT_EQ(f.rig().messageBoxes[0].text, "File was not found.");
+    EXPECT_EQ(f.rig().formsShown, (std::vector<std::string>{"TTolvekForm"}));  // shown all the same
 
     f.main().Popit.Items().Items(3)->Click();
     EXPECT_EQ(f.rig().modalShown, (std::vector<std::string>{"TRunDlg"}));

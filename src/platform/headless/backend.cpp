@@ -70,6 +70,7 @@ public:
         if (Application && headless::rig().capture == form_) headless::rig().capture = nullptr;
     }
     void Repaint() override { ++headless::rig().repaints; }
+    void Show() override { headless::rig().formsShown.push_back(form_->ClassName()); }
     int RunModal() override {
         auto& rig = headless::rig();
         rig.modalShown.push_back(form_->ClassName());

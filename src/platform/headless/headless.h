@@ -60,6 +60,8 @@ struct Rig {
     // cancelled. Each shown class name is recorded.
     std::map<std::string, std::function<void(TForm&)>> modalResponders;
     std::vector<std::string> modalShown;
+    // Class names of forms shown modelessly, in order.
+    std::vector<std::string> formsShown;
 
     // Popup menus: each position is recorded; the responder picks the item.
     std::vector<TPoint> popups;
