@@ -115,6 +115,8 @@ TMenuItem* TMenuItem::FindShortCut(TShortCut shortcut) {
     while (!pending.empty()) {
         TMenuItem* item = pending.back();
         pending.pop_back();
+        // A line shows nothing below it, so neither it nor its children act.
+        if (item != this && item->IsLine()) continue;
         for (int i = item->Count() - 1; i >= 0; --i) pending.push_back(item->Items(i));
         if (item != this && item->ShortCut == shortcut && item->Enabled && item->Visible) return item;
     }

@@ -43,7 +43,8 @@ public:
     TMenuItem* Insert(int index, std::unique_ptr<TMenuItem> item);
     // Runs the click action directly; an exception goes to the caller.
     virtual void Click();
-    // The enabled item, here or below, whose shortcut this is.
+    // The enabled item, here or below, whose shortcut this is; lines and
+    // what they hold never are.
     TMenuItem* FindShortCut(TShortCut shortcut);
 
 private:
