@@ -239,6 +239,10 @@ bool TApplication::HelpCommand(unsigned command, std::uintptr_t data) {
     return os_->WinHelp(HelpFile, command, data);
 }
 
+bool TApplication::HelpKeyword(const std::string& keyword) {
+    return os_->WinHelpKey(HelpFile, keyword);
+}
+
 std::vector<TRect> TApplication::Monitors() { return driver_->Monitors(); }
 
 int TApplication::ScreenWidth() {

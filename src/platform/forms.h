@@ -136,6 +136,7 @@ public:
 
     void SetCursor(TCursor cursor);
     bool HelpCommand(unsigned command, std::uintptr_t data);
+    bool HelpKeyword(const std::string& keyword);
 
     // The desktop: every monitor's rectangle, the primary first.
     std::vector<TRect> Monitors();

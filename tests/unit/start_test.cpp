@@ -134,7 +134,7 @@ TEST(MainWindow, ModesOfTheTolvekSubmenu) {
     EXPECT_EQ(m.Left(), 500 - 52);
 
     m.Howtouse1->Click();
-    EXPECT_EQ(f.rig().helpCalls, (std::vector<headless::HelpCall>{{"", HELP_CONTENTS, 0}}));
+    EXPECT_EQ(f.rig().helpCalls, (std::vector<headless::HelpCall>{{"", HELP_CONTENTS, 0, ""}}));
 }
 
 TEST(MainWindow, ShortcutsActWhileTheButtonHasFocus) {

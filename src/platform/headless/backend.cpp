@@ -244,22 +244,22 @@ public:
                              int showCmd) override {
         auto& rig = headless::rig();
         rig.shellCalls.push_back({file, parameters, directory, showCmd});
-        if (rig.shellResponder) return rig.shellResponder(rig.shellCalls.back());
-        std::uintptr_t handle = rig.nextProcess++;
-        rig.processes[handle] = STILL_ACTIVE;
-        return {true, 33, handle};
+        headless::ShellReply reply{true, 33, 0};
+        if (rig.shellResponder) {
+            reply = rig.shellResponder(rig.shellCalls.back());
+        } else {
+            reply.process = rig.nextProcess++;
+            rig.processes[reply.process] = STILL_ACTIVE;
+        }
+        if (reply.process) rig.openedProcesses.push_back(reply.process);
+        return {reply.ok, reply.instApp, reply.process ? TProcessHandle(*this, reply.process) : TProcessHandle()};
     }
-    bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) override {
+    bool GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) override {
         auto& rig = headless::rig();
-        auto it = rig.processes.find(process);
+        auto it = rig.processes.find(process.get());
         if (it == rig.processes.end()) return false;
         exitCode = it->second;
         return true;
-    }
-    void CloseProcess(std::uintptr_t process) override {
-        auto& rig = headless::rig();
-        rig.closedProcesses.push_back(process);
-        rig.processes.erase(process);
     }
     unsigned WinExec(const std::string& commandLine, int showCmd) override {
         auto& rig = headless::rig();
@@ -288,7 +288,11 @@ public:
         return true;
     }
     bool WinHelp(const std::string& file, unsigned command, std::uintptr_t data) override {
-        headless::rig().helpCalls.push_back({file, command, data});
+        headless::rig().helpCalls.push_back({file, command, data, {}});
+        return true;
+    }
+    bool WinHelpKey(const std::string& file, const std::string& keyword) override {
+        headless::rig().helpCalls.push_back({file, HELP_KEY, 0, keyword});
         return true;
     }
     TSystemTime GetLocalTime() override {
@@ -301,6 +305,13 @@ public:
         return month >= 1 && month <= static_cast<int>(names.size()) ? names[static_cast<std::size_t>(month - 1)] : "";
     }
     std::string TimeSeparator() override { return headless::rig().timeSeparator; }
+
+private:
+    void CloseProcess(std::uintptr_t process) override {
+        auto& rig = headless::rig();
+        rig.closedProcesses.push_back(process);
+        rig.processes.erase(process);
+    }
 };
 
 }  // namespace
@@ -347,10 +358,7 @@ bool headless::pressKey(TForm& form, Word key, TShiftState shift) {
 
 std::size_t headless::openProcessHandles() {
     auto& r = rig();
-    std::size_t open = 0;
-    for (std::uintptr_t h = 100; h < r.nextProcess; ++h)
-        if (std::find(r.closedProcesses.begin(), r.closedProcesses.end(), h) == r.closedProcesses.end()) ++open;
-    return open;
+    return r.openedProcesses.size() - r.closedProcesses.size();
 }
 
 std::unique_ptr<IControlDriver> newControlDriver(TControl* control) { return std::make_unique<ControlDriver>(control); }

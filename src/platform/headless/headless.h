@@ -28,6 +28,7 @@ struct HelpCall {
     std::string file;
     unsigned command = 0;
     std::uintptr_t data = 0;
+    std::string keyword;  // of HELP_KEY
     bool operator==(const HelpCall&) const = default;
 };
 
@@ -41,6 +42,13 @@ struct ShellCall {
     std::string file, parameters, directory;
     int show = 0;
     bool operator==(const ShellCall&) const = default;
+};
+
+// What a scripted shell answers; a nonzero process is handed out as open.
+struct ShellReply {
+    bool ok = false;
+    int instApp = 0;
+    std::uintptr_t process = 0;
 };
 
 struct WinExecCall {
@@ -95,10 +103,10 @@ struct Rig {
     // Program starts. Without a responder every start succeeds with a new
     // running process; processes[handle] is its exit code (259 while running).
     std::vector<ShellCall> shellCalls;
-    std::function<IOperatingSystem::ShellResult(const ShellCall&)> shellResponder;
+    std::function<ShellReply(const ShellCall&)> shellResponder;
     std::map<std::uintptr_t, unsigned> processes;
     std::uintptr_t nextProcess = 100;
-    std::vector<std::uintptr_t> closedProcesses;
+    std::vector<std::uintptr_t> openedProcesses, closedProcesses;
     std::vector<WinExecCall> winExecCalls;
     unsigned winExecResult = 33;
 
@@ -152,7 +160,7 @@ void advance(unsigned ms);
 // Sets the local time as of now; it runs on as advance() moves the clock.
 void setLocalTime(Word year, Word month, Word day, Word hour, Word minute, Word second, Word msec = 0);
 
-// Handles started and not yet closed.
+// Handles handed out and not yet closed.
 std::size_t openProcessHandles();
 
 // A key pressed while `form` is active: the form first (shortcuts, default

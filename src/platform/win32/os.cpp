@@ -160,23 +160,20 @@ IOperatingSystem::ShellResult TWin32OS::ShellExecute(const std::string& file, co
                 break;
         }
     }
-    if (result.ok) {
-        result.process = reinterpret_cast<std::uintptr_t>(info.hProcess);
-    } else if (info.hProcess) {
-        ::CloseHandle(info.hProcess);
-    }
+    if (info.hProcess) result.process = TProcessHandle(*this, reinterpret_cast<std::uintptr_t>(info.hProcess));
+    if (!result.ok) result.process.reset();
     return result;
 }
 
-bool TWin32OS::GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) {
+bool TWin32OS::GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) {
     DWORD code = 0;
-    if (!process || !::GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &code)) return false;
+    if (!process || !::GetExitCodeProcess(reinterpret_cast<HANDLE>(process.get()), &code)) return false;
     exitCode = code;
     return true;
 }
 
 void TWin32OS::CloseProcess(std::uintptr_t process) {
-    if (process) ::CloseHandle(reinterpret_cast<HANDLE>(process));
+    ::CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
 unsigned TWin32OS::WinExec(const std::string& commandLine, int showCmd) {
@@ -247,10 +244,19 @@ bool TWin32OS::ExitWindowsEx(unsigned flags, unsigned reserved) {
     return ::ExitWindowsEx(flags, reserved) != 0;
 }
 
+namespace {
+HWND helpOwner() {
+    return Application && Application->MainForm ? FormDriverOf(Application->MainForm)->ExistingHandle() : nullptr;
+}
+}  // namespace
+
 bool TWin32OS::WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) {
-    HWND owner = nullptr;
-    if (Application && Application->MainForm) owner = FormDriverOf(Application->MainForm)->ExistingHandle();
-    return ::WinHelpW(owner, Widen(helpFile).c_str(), command, static_cast<ULONG_PTR>(data)) != 0;
+    return ::WinHelpW(helpOwner(), Widen(helpFile).c_str(), command, static_cast<ULONG_PTR>(data)) != 0;
+}
+
+bool TWin32OS::WinHelpKey(const std::string& helpFile, const std::string& keyword) {
+    const std::wstring key = Widen(keyword);
+    return ::WinHelpW(helpOwner(), Widen(helpFile).c_str(), HELP_KEY, reinterpret_cast<ULONG_PTR>(key.c_str())) != 0;
 }
 
 TSystemTime TWin32OS::GetLocalTime() {

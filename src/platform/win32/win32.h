@@ -106,9 +106,16 @@ struct IconTraits {
     static type empty() { return nullptr; }
     static void close(type h) { ::DestroyIcon(h); }
 };
-struct KernelTraits {  // files, processes, tokens
+// Files fail as INVALID_HANDLE_VALUE; processes, threads and tokens as NULL,
+// and INVALID_HANDLE_VALUE is then the current process's own handle.
+struct FileTraits {
     using type = HANDLE;
     static type empty() { return INVALID_HANDLE_VALUE; }
+    static void close(type h) { ::CloseHandle(h); }
+};
+struct KernelTraits {
+    using type = HANDLE;
+    static type empty() { return nullptr; }
     static void close(type h) { ::CloseHandle(h); }
 };
 struct GdiTraits {  // pens, brushes, bitmaps, regions
@@ -131,7 +138,7 @@ using TWindow = THandle<WindowTraits>;
 using TMenuHandle = THandle<MenuTraits>;
 using TFont = THandle<FontTraits>;
 using TIcon = THandle<IconTraits>;
-using TFile = THandle<KernelTraits>;
+using TFile = THandle<FileTraits>;
 using TKernelObject = THandle<KernelTraits>;
 using TLocalMemory = THandle<LocalTraits>;
 using TGdiObject = THandle<GdiTraits>;
@@ -222,6 +229,7 @@ class TWin32Timer;
 class TWin32Application : public IApplicationDriver {
 public:
     explicit TWin32Application(TApplication* app);
+    ~TWin32Application() override;
 
     void TitleChanged() override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
@@ -248,6 +256,7 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     TApplication* app_;
+    bool comInitialized_ = false;
     TWindow window_;
     TCursor cursor_ = TCursor::Default;
     // Timers alive now; a tick for one that is gone is dropped.
@@ -445,18 +454,21 @@ public:
     bool SetCurrentDir(const std::string& dir) override;
     ShellResult ShellExecute(const std::string& file, const std::string& parameters, const std::string& directory,
                              int showCmd) override;
-    bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) override;
-    void CloseProcess(std::uintptr_t process) override;
+    bool GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) override;
     unsigned WinExec(const std::string& commandLine, int showCmd) override;
     std::string LoadString(unsigned id) override;
     FreeResources GetFreeResources() override;
     bool EnableShutdownPrivilege() override;
     bool ExitWindowsEx(unsigned flags, unsigned reserved) override;
     bool WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) override;
+    bool WinHelpKey(const std::string& helpFile, const std::string& keyword) override;
     TSystemTime GetLocalTime() override;
     std::uint64_t GetTickCount64() override;
     std::string LongMonthName(int month) override;
     std::string TimeSeparator() override;
+
+private:
+    void CloseProcess(std::uintptr_t process) override;
 };
 
 }  // namespace win32
