@@ -186,6 +186,61 @@ std::string AnsiToUtf8(std::string_view s) {
     return out;
 }
 
+std::string Utf16ToWtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size() + utf16.size() / 2);
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        std::uint32_t cp = utf16[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[++i] - 0xDC00u);
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            appendUtf8(out, cp);  // a lone surrogate as its own code point
+        }
+    }
+    return out;
+}
+
+std::u16string Wtf8ToUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    auto cont = [&s](std::size_t at) { return at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80; };
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n = 0;
+        std::uint32_t cp = 0xFFFD;
+        if (c < 0x80) {
+            n = 1;
+            cp = c;
+        } else if (c >= 0xC2 && c <= 0xDF && cont(i + 1)) {
+            n = 2;
+            cp = (c & 0x1Fu) << 6 | (s[i + 1] & 0x3F);
+        } else if ((c & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+            n = 3;
+            cp = (c & 0x0Fu) << 12 | (s[i + 1] & 0x3Fu) << 6 | (s[i + 2] & 0x3F);
+        } else if (c >= 0xF0 && c <= 0xF4 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+            n = 4;
+            cp = (c & 0x07u) << 18 | (s[i + 1] & 0x3Fu) << 12 | (s[i + 2] & 0x3Fu) << 6 | (s[i + 3] & 0x3F);
+        }
+        // Overlong forms and values past U+10FFFF are no character.
+        if (n == 0 || (n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
+            n = 1;
+            cp = 0xFFFD;
+        }
+        i += n;
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
 std::string Utf8Prefix(std::string_view s, std::size_t maxChars) {
     if (s.size() <= maxChars) return std::string(s);  // no more characters than bytes
     std::size_t i = 0, count = 0;

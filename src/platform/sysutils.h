@@ -42,6 +42,11 @@ std::string TrimRightBlanks(std::string_view s);
 bool IsValidUtf8(std::string_view s);
 // Bytes in the Windows-1252 code page to UTF-8; the fallback for old files.
 std::string AnsiToUtf8(std::string_view s);
+// UTF-16 and our 8-bit strings. An unpaired surrogate (file names may hold
+// one) keeps the three-byte form of its code point (WTF-8) both ways, so every
+// name survives the round trip; bytes that are no such form read as U+FFFD.
+std::string Utf16ToWtf8(std::u16string_view utf16);
+std::u16string Wtf8ToUtf16(std::string_view wtf8);
 // Cuts after at most maxChars code points, never inside a sequence.
 std::string Utf8Prefix(std::string_view s, std::size_t maxChars);
 

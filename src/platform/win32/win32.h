@@ -46,6 +46,7 @@
 
 namespace win32 {
 
+// Our strings are UTF-8, and WTF-8 where a name holds an unpaired surrogate.
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 
