@@ -19,7 +19,8 @@ constexpr TShortCut scAlt = 0x8000;
 TShortCut TextToShortCut(std::string_view text);
 // "Shift+Ctrl+Alt+" order, then the key name; empty for 0 or an unnamed key.
 std::string ShortCutToText(TShortCut shortcut);
-// The key name of a virtual key code, empty when it has none.
+// The key name of a virtual key code: the table's, else the keyboard
+// layout's when that is a single character; empty when it has none.
 std::string KeyName(Word key);
 
 class TMenuItem : public TComponent {

@@ -121,6 +121,11 @@ public:
     // What separates directories in the paths this platform hands out.
     virtual char PathDelimiter() { return '\\'; }
 
+    // The active keyboard layout's name for virtual key `key`, as the layout
+    // spells it; empty when it has none. The default is a US layout's.
+    virtual std::string LayoutKeyName(Word key);
+    static std::string UsLayoutKeyName(Word key);
+
 protected:
     friend class TProcessHandle;
     // Releases a handle that ShellExecute gave out; its owner calls this once.

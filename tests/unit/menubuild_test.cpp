@@ -88,6 +88,16 @@ TEST(MenuBuild, ShortcutTextConversion) {
     EXPECT_EQ(TextToShortCut("Ctrl+Ctrl+Del"), 46 | scCtrl);
     EXPECT_EQ(TextToShortCut(" Ctrl+N"), 0);
     EXPECT_EQ(ShortCutToText(0), "");
+
+    // Other keys take the layout's name of one character: a US layout's
+    // without an application, else the active one's.
+    EXPECT_EQ(ShortCutToText(0xBA | scCtrl), "Ctrl+;");
+    TApplication app;
+    headless::rig().keyboardLayout = {{{0xBA, "Ü"}, {0xBF, "#"}, {0xDD, "AKZENT"}}};
+    EXPECT_EQ(TextToShortCut("Ctrl+ü"), 0xBA | scCtrl);
+    EXPECT_EQ(ShortCutToText(TextToShortCut("Ctrl+#")), "Ctrl+#");
+    EXPECT_EQ(TextToShortCut("Ctrl+;"), 0);
+    EXPECT_EQ(KeyName(0xDD), "");
 }
 
 TEST(MenuBuild, ItemsStoreCommandTextAndSeparators) {

@@ -305,6 +305,12 @@ public:
         return month >= 1 && month <= static_cast<int>(names.size()) ? names[static_cast<std::size_t>(month - 1)] : "";
     }
     std::string TimeSeparator() override { return headless::rig().timeSeparator; }
+    std::string LayoutKeyName(Word key) override {
+        const auto& layout = headless::rig().keyboardLayout;
+        if (!layout) return IOperatingSystem::LayoutKeyName(key);
+        auto it = layout->find(key);
+        return it == layout->end() ? std::string() : it->second;
+    }
 
 private:
     void CloseProcess(std::uintptr_t process) override {

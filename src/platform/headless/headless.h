@@ -95,6 +95,8 @@ struct Rig {
     std::vector<std::string> longMonthNames{"January", "February", "March",     "April",   "May",      "June",
                                             "July",    "August",   "September", "October", "November", "December"};
     std::string timeSeparator = ":";
+    // The keyboard layout's names of virtual keys; unset is a US layout.
+    std::optional<std::map<Word, std::string>> keyboardLayout;
 
     // Common dialogs: the responder fills in FileName and accepts or not.
     std::function<bool(TOpenDialog&)> dialogResponder;

@@ -289,4 +289,23 @@ std::string TWin32OS::TimeSeparator() {
     return localeText(LOCALE_STIME);
 }
 
+std::string TWin32OS::LayoutKeyName(Word key) {
+    const HKL layout = ::GetKeyboardLayout(0);
+    if (keyNames_.empty() || layout != keyLayout_) {
+        keyNames_.assign(256, {});
+        for (UINT vk = 1; vk < 256; ++vk) {
+            // The extended bit tells the numeric pad's keys from the main ones;
+            // a scan code that leads to another key names that key, not this.
+            const UINT scan = ::MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC_EX, layout);
+            if (!scan || ::MapVirtualKeyExW(scan, MAPVK_VSC_TO_VK_EX, layout) != vk) continue;
+            const LONG param = static_cast<LONG>((scan & 0xFF) << 16 | ((scan & 0xFF00) ? 1u << 24 : 0u));
+            wchar_t name[64] = {};
+            const int n = ::GetKeyNameTextW(param, name, 64);
+            if (n > 0) keyNames_[vk] = Narrow(std::wstring_view(name, static_cast<std::size_t>(n)));
+        }
+        keyLayout_ = layout;
+    }
+    return keyNames_[key & 0xFF];
+}
+
 }  // namespace win32

@@ -467,9 +467,14 @@ public:
     std::uint64_t GetTickCount64() override;
     std::string LongMonthName(int month) override;
     std::string TimeSeparator() override;
+    std::string LayoutKeyName(Word key) override;
 
 private:
     void CloseProcess(std::uintptr_t process) override;
+
+    // Key names of the layout they were read for; shortcut parsing asks often.
+    HKL keyLayout_ = nullptr;
+    std::vector<std::string> keyNames_;
 };
 
 }  // namespace win32
