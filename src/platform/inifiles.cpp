@@ -30,11 +30,11 @@ TIniFile::TIniFile(IOperatingSystem& os, std::string fileName)
     : os_(os), fileName_(std::move(fileName)), path_(ResolveProfilePath(os_, fileName_)) {
     auto bytes = os_.ReadFile(path_);
     if (!bytes) {
-        data_ = std::make_shared<TProfileData>();
+        data_ = std::make_shared<TProfileData>(os_.AnsiCodePage());
     } else if (shareDepth > 0 && sharedParse && sharedParse->SameSource(*bytes)) {
         data_ = sharedParse;
     } else {
-        data_ = std::make_shared<TProfileData>(TProfileData::Parse(std::move(*bytes)));
+        data_ = std::make_shared<TProfileData>(TProfileData::Parse(std::move(*bytes), os_.AnsiCodePage()));
         if (shareDepth > 0) sharedParse = data_;
     }
 }
@@ -62,7 +62,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     try {
         os_.ReplaceFile(path_, data.Serialize());
     } catch (const std::exception&) {
-        data = TProfileData::Parse(std::move(before));
+        data = TProfileData::Parse(std::move(before), os_.AnsiCodePage());
         throw EIniFileException("Unable to write to " + fileName_);
     }
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/sysutils.h"
 
 class IFileFind;
@@ -72,6 +73,8 @@ public:
     virtual void ReplaceFile(const std::string& path, const std::string& bytes) = 0;
     virtual std::string GetCurrentDir() = 0;
     virtual bool SetCurrentDir(const std::string& dir) = 0;
+    // The system's ANSI code page, in which files without a mark were saved.
+    virtual const IAnsiCodePage& AnsiCodePage() { return DefaultCodePage(); }
 
     // Starting programs. ShellExecute asks the shell not to show dialogs of
     // its own and to hand back the started process; `instApp` is above 32 on

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "platform/datetime.h"
 #include "platform/drivers.h"
@@ -180,6 +181,11 @@ public:
         return fs::is_regular_file(fs::path(path), ec);
     }
     std::string WindowsDirectory() override { return headless::rig().windowsDir; }
+    const IAnsiCodePage& AnsiCodePage() override {
+        const IAnsiCodePage* codePage = TableCodePage(headless::rig().ansiCodePage);
+        if (!codePage) throw std::invalid_argument("the headless backend knows code pages 1252 and 1251 only");
+        return *codePage;
+    }
     std::optional<std::string> ReadFile(const std::string& path) override {
         ++headless::rig().fileReads;
         std::error_code ec;

@@ -114,6 +114,8 @@ struct Rig {
 
     // OS fakes. Files are real; a bare profile name lands in windowsDir.
     std::string windowsDir = "/tmp";
+    // The system's ANSI code page: 1252 or 1251.
+    unsigned ansiCodePage = 1252;
     int fileReads = 0;
     std::vector<ExitWindowsCall> exitWindowsCalls;
     bool shutdownPrivilege = false;

@@ -1,6 +1,8 @@
 // Operating-system services on the real API.
 #include <algorithm>
+#include <climits>
 #include <limits>
+#include <stdexcept>
 
 #include "platform/win32/win32.h"
 
@@ -29,6 +31,39 @@ private:
 };
 
 }  // namespace
+
+namespace {
+int apiLength(std::size_t size) {
+    if (size > INT_MAX) throw std::length_error("text too long to convert");
+    return static_cast<int>(size);
+}
+}  // namespace
+
+std::string TSystemCodePage::ToUtf8(std::string_view ansi) const {
+    if (ansi.empty()) return {};
+    const int length = apiLength(ansi.size());
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), n);
+    return Narrow(wide);
+}
+
+bool TSystemCodePage::FromUtf8(std::string_view utf8, std::string& ansi) const {
+    const std::wstring wide = Widen(utf8);
+    ansi.clear();
+    if (wide.empty()) return true;
+    const int length = apiLength(wide.size());
+    // A UTF-8 system code page takes neither the flag nor the report.
+    const bool utf8System = ::GetACP() == CP_UTF8;
+    const DWORD flags = utf8System ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL lost = FALSE;
+    BOOL* report = utf8System ? nullptr : &lost;
+    const int n = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, nullptr, report);
+    if (n <= 0) return false;
+    ansi.resize(static_cast<std::size_t>(n));
+    ::WideCharToMultiByte(CP_ACP, flags, wide.data(), length, ansi.data(), n, nullptr, report);
+    return !lost;
+}
 
 bool TWin32OS::FileExists(const std::string& path) {
     DWORD attr = ::GetFileAttributesW(Widen(path).c_str());

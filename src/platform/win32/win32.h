@@ -445,6 +445,14 @@ public:
     bool Execute(TOpenDialog& dialog) override;
 };
 
+// The system's ANSI code page, through the system's own conversion.
+class TSystemCodePage : public IAnsiCodePage {
+public:
+    unsigned Number() const override { return ::GetACP(); }
+    std::string ToUtf8(std::string_view ansi) const override;
+    bool FromUtf8(std::string_view utf8, std::string& ansi) const override;
+};
+
 class TWin32OS : public IOperatingSystem {
 public:
     bool FileExists(const std::string& path) override;
@@ -453,6 +461,7 @@ public:
     void ReplaceFile(const std::string& path, const std::string& bytes) override;
     std::string GetCurrentDir() override;
     bool SetCurrentDir(const std::string& dir) override;
+    const IAnsiCodePage& AnsiCodePage() override { return codePage_; }
     ShellResult ShellExecute(const std::string& file, const std::string& parameters, const std::string& directory,
                              int showCmd) override;
     bool GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) override;
@@ -472,6 +481,7 @@ public:
 private:
     void CloseProcess(std::uintptr_t process) override;
 
+    TSystemCodePage codePage_;
     // Key names of the layout they were read for; shortcut parsing asks often.
     HKL keyLayout_ = nullptr;
     std::vector<std::string> keyNames_;
