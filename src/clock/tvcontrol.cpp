@@ -157,16 +157,11 @@ void TTvCustomControl::SetController(TTvController* controller) {
 
 void TTvCustomControl::CreateWnd() {
     if (controller_) return;
-    // Components keep no list of what they own, so the form's controllers are
-    // found through the framework controls on it that already have one.
-    TControl* form = ParentForm();
-    TTvController* found = nullptr;
-    if (form)
-        forEachControl(form, [&](TControl* c) {
-            auto* control = dynamic_cast<TTvCustomControl*>(c);
-            if (!found && control && control->Controller() && control->Controller()->Owner() == form)
-                found = control->Controller();
-        });
-    if (!found) throw ENoControllerAssigned(kNoController);
-    SetController(found);
+    if (TControl* form = ParentForm())
+        for (TComponent* component : form->Components())
+            if (auto* found = dynamic_cast<TTvController*>(component)) {
+                SetController(found);
+                return;
+            }
+    throw ENoControllerAssigned(kNoController);
 }

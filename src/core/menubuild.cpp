@@ -45,10 +45,15 @@ constexpr SectionInfo kSections[] = {
     {"LONGPROGRAMS", "LongMenu Error", "LongMenu"},
 };
 
-bool namesMeta(const std::string& progName) {
-    // "META" starting within the first four characters lies in the first seven.
-    auto pos = UpperCase(std::string_view(progName).substr(0, 7)).find("META");
-    return pos != std::string::npos && pos < 4;
+bool namesMeta(std::string_view progName) {
+    // Positions count characters: a multi-byte one before "META" is one.
+    for (int chars = 0; chars < 4 && !progName.empty(); ++chars) {
+        if (SameText(progName.substr(0, 4), "META")) return true;
+        std::size_t next = 1;
+        while (next < progName.size() && (static_cast<unsigned char>(progName[next]) & 0xC0) == 0x80) ++next;
+        progName.remove_prefix(next);
+    }
+    return false;
 }
 
 using Handler = void (TTolvekForm::*)(TObject*);
@@ -82,10 +87,12 @@ std::unique_ptr<TMenuItem> TTolvekForm::buildEntry(TIniFile& ini, Section sectio
     item->Caption = std::move(name);
     item->Hint.reserve(progName.size() + 1 + param.size());
     item->Hint.append(progName).append(" ").append(param);
-    if (!shortCut.empty()) item->ShortCut = TextToShortCut(shortCut);
+    // A separator line has no shortcut and does nothing.
+    const bool line = item->IsLine();
+    if (!shortCut.empty() && !line) item->ShortCut = TextToShortCut(shortCut);
     const bool group = progName.find(info.groupMarker) != std::string::npos;
-    if (!group) item->OnClick = [this](TObject* s) { RunEntry(static_cast<TMenuItem*>(s)); };
-    if (namesMeta(progName)) AssignMetaCommand(item.get());
+    if (!group && !line) item->OnClick = [this](TObject* s) { RunEntry(static_cast<TMenuItem*>(s)); };
+    if (namesMeta(progName) && !line) AssignMetaCommand(item.get());
     if (!group) return item;
 
     // A long entry already on the path, or nesting too deep, would never end:

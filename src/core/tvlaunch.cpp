@@ -25,12 +25,6 @@ TTvLauncher::TTvLauncher(TComponent* owner) : TComponent(owner) {
 
 TTvLauncher::~TTvLauncher() {
     WatchTimer.SetEnabled(false);
-    releaseProcess();
-}
-
-void TTvLauncher::releaseProcess() {
-    if (processHandle_) Application->OS().CloseProcess(processHandle_);
-    processHandle_ = 0;
 }
 
 void TTvLauncher::Launch() {
@@ -39,9 +33,8 @@ void TTvLauncher::Launch() {
     auto result = Application->OS().ShellExecute(ProgramName, Parameters, StartDir, showCommand(ShowMode));
     if (!result.ok) throw CreateLaunchError(result.instApp);
     // Only the newest start is watched; the handle of the one before is let go.
-    releaseProcess();
     instanceResult_ = result.instApp;
-    processHandle_ = result.process;
+    processHandle_ = std::move(result.process);
     WatchTimer.SetEnabled(true);
 }
 
@@ -55,7 +48,7 @@ void TTvLauncher::WatchTimerTick(TObject*) {
     if (!HasFinished()) return;
     instanceResult_ = 0;
     WatchTimer.SetEnabled(false);
-    releaseProcess();
+    processHandle_.reset();
     Finished();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/classes.h"
+#include "platform/os.h"
 #include "platform/timers.h"
 
 enum class TShowMode { smNormal, smMaximized, smMinimized };
@@ -43,8 +44,7 @@ protected:
 
 private:
     void WatchTimerTick(TObject* sender);
-    void releaseProcess();
 
     int instanceResult_ = 0;
-    std::uintptr_t processHandle_ = 0;
+    TProcessHandle processHandle_;
 };

@@ -389,5 +389,5 @@ void TSearchFrm::txtStartInExit(TObject*) {
 }
 
 void TSearchFrm::spdHelpClick(TObject*) {
-    Application->HelpCommand(HELP_KEY, reinterpret_cast<std::uintptr_t>(kHelpKeyword));
+    Application->HelpKeyword(kHelpKeyword);
 }

@@ -2,8 +2,10 @@
 // owner and a name, typed events, shift states and geometry.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,15 +18,30 @@ public:
 
 class TComponent : public TObject {
 public:
-    explicit TComponent(TComponent* owner) : owner_(owner) {}
+    explicit TComponent(TComponent* owner) : owner_(owner) {
+        if (owner_) owner_->components_.push_back(this);
+    }
+    ~TComponent() override {
+        if (owner_) {
+            // The newest usually goes first, so the search starts at the back.
+            auto& list = owner_->components_;
+            if (auto it = std::find(list.rbegin(), list.rend(), this); it != list.rend())
+                list.erase(std::next(it).base());
+        }
+        for (TComponent* c : components_) c->owner_ = nullptr;
+    }
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;
 
     TComponent* Owner() const { return owner_; }
+    // The components made with this one as their owner and not yet
+    // destroyed, in order of creation.
+    const std::vector<TComponent*>& Components() const { return components_; }
     std::string Name;
 
 private:
     TComponent* owner_;
+    std::vector<TComponent*> components_;
 };
 
 using TNotifyEvent = std::function<void(TObject* sender)>;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 #include "platform/drivers.h"
 #include "platform/extctrls.h"
@@ -44,9 +45,16 @@ void TForm::DoDestroy() {
 
 void TForm::Show() {
     closed_ = false;
-    if (OnShow) OnShow(this);
+    std::exception_ptr failure;
+    try {
+        if (OnShow) OnShow(this);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     SetVisible(true);
     FormDriver()->Show();
+    // The form is shown whatever OnShow did; its error goes on to the caller.
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TForm::Hide() {
@@ -238,6 +246,10 @@ void TApplication::SetCursor(TCursor cursor) { driver_->SetCursor(cursor); }
 
 bool TApplication::HelpCommand(unsigned command, std::uintptr_t data) {
     return os_->WinHelp(HelpFile, command, data);
+}
+
+bool TApplication::HelpKeyword(const std::string& keyword) {
+    return os_->WinHelpKey(HelpFile, keyword);
 }
 
 std::vector<TRect> TApplication::Monitors() { return driver_->Monitors(); }

@@ -53,6 +53,7 @@ public:
     // while its members still exist.
     void DoDestroy();
 
+    // Runs OnShow, then shows the form; an error of OnShow is thrown after.
     void Show();
     void Hide();
     int ShowModal();
@@ -140,6 +141,7 @@ public:
 
     void SetCursor(TCursor cursor);
     bool HelpCommand(unsigned command, std::uintptr_t data);
+    bool HelpKeyword(const std::string& keyword);
 
     // The desktop: every monitor's rectangle, the primary first.
     std::vector<TRect> Monitors();

@@ -51,11 +51,11 @@ TIniFile::TIniFile(IOperatingSystem& os, std::string fileName)
     : os_(os), fileName_(std::move(fileName)), path_(ResolveProfilePath(os_, fileName_)) {
     auto bytes = os_.ReadFile(path_);
     if (!bytes) {
-        data_ = std::make_shared<TProfileData>();
+        data_ = std::make_shared<TProfileData>(os_.AnsiCodePage());
     } else if (shareDepth > 0 && sharedParse && sharedParse->SameSource(*bytes)) {
         data_ = sharedParse;
     } else {
-        data_ = std::make_shared<TProfileData>(TProfileData::Parse(std::move(*bytes)));
+        data_ = std::make_shared<TProfileData>(TProfileData::Parse(std::move(*bytes), os_.AnsiCodePage()));
         if (shareDepth > 0) sharedParse = data_;
     }
 }
@@ -93,7 +93,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
             path_ = own;
         }
     } catch (const std::exception&) {
-        data = TProfileData::Parse(std::move(before));
+        data = TProfileData::Parse(std::move(before), os_.AnsiCodePage());
         throw EIniFileException("Unable to write to " + fileName_);
     }
 }

@@ -5,6 +5,7 @@
 
 #include "platform/drivers.h"
 #include "platform/forms.h"
+#include "platform/os.h"
 
 namespace {
 // Modifier prefixes, compared without regard to case.
@@ -30,7 +31,9 @@ std::string withoutAccelerator(const std::string& caption) {
 }
 }  // namespace
 
-std::string KeyName(Word key) {
+namespace {
+// The names of the table; other keys are named by the keyboard layout.
+std::string tableName(Word key) {
     switch (key) {
         case 8: return "BkSp";
         case 9: return "Tab";
@@ -57,7 +60,36 @@ std::string KeyName(Word key) {
         name += std::to_string(key - 111);
         return name;
     }
-    // Punctuation keys of a US layout, the ones a layout names with one character.
+    return {};
+}
+
+bool oneCharacter(std::string_view text) {
+    return !text.empty() && Utf8Prefix(text, 1).size() == text.size();
+}
+
+// The layout's name when it is a single character; without an application
+// (tools, fuzz targets) the layout is a US one.
+std::string layoutName(Word key) {
+    std::string name = Application ? Application->OS().LayoutKeyName(key) : IOperatingSystem::UsLayoutKeyName(key);
+    return oneCharacter(name) ? name : std::string();
+}
+
+// Upper case of the letters that layouts name keys with (Latin-1, Greek,
+// Cyrillic), so that "ctrl+ü" finds the key named "Ü".
+std::u16string upperLetters(std::string_view text) {
+    std::u16string s = Wtf8ToUtf16(text);
+    for (char16_t& c : s) {
+        if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+            (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+            c = static_cast<char16_t>(c - 0x20);
+        else if (c >= 0x450 && c <= 0x45F)
+            c = static_cast<char16_t>(c - 0x50);
+    }
+    return s;
+}
+}  // namespace
+
+std::string IOperatingSystem::UsLayoutKeyName(Word key) {
     switch (key) {
         case 0xBA: return ";";
         case 0xBB: return "=";
@@ -74,6 +106,15 @@ std::string KeyName(Word key) {
     }
 }
 
+std::string IOperatingSystem::LayoutKeyName(Word key) {
+    return UsLayoutKeyName(key);
+}
+
+std::string KeyName(Word key) {
+    std::string name = tableName(key);
+    return name.empty() ? layoutName(key) : name;
+}
+
 TShortCut TextToShortCut(std::string_view text) {
     TShortCut mods = 0;
     for (bool matched = true; matched;) {
@@ -88,10 +129,13 @@ TShortCut TextToShortCut(std::string_view text) {
         }
     }
     if (text.empty()) return 0;
+    // Only a single character can be a layout's name, so only then is it asked.
+    const std::u16string wanted = oneCharacter(text) ? upperLetters(text) : std::u16string();
     // Lowest key code first, so digits name the main keyboard's keys.
     for (Word key = 8; key <= 255; ++key) {
-        std::string name = KeyName(key);
-        if (!name.empty() && SameText(name, text)) return static_cast<TShortCut>(key | mods);
+        const std::string name = tableName(key);
+        if (name.empty() ? !wanted.empty() && upperLetters(layoutName(key)) == wanted : SameText(name, text))
+            return static_cast<TShortCut>(key | mods);
     }
     return 0;
 }
@@ -130,6 +174,8 @@ TMenuItem* TMenuItem::FindShortCut(TShortCut shortcut) {
     while (!pending.empty()) {
         TMenuItem* item = pending.back();
         pending.pop_back();
+        // A line shows nothing below it, so neither it nor its children act.
+        if (item != this && item->IsLine()) continue;
         for (int i = item->Count() - 1; i >= 0; --i) pending.push_back(item->Items(i));
         if (item != this && item->ShortCut == shortcut && item->Enabled && item->Visible) return item;
     }

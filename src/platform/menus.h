@@ -19,7 +19,8 @@ constexpr TShortCut scAlt = 0x8000;
 TShortCut TextToShortCut(std::string_view text);
 // "Shift+Ctrl+Alt+" order, then the key name; empty for 0 or an unnamed key.
 std::string ShortCutToText(TShortCut shortcut);
-// The key name of a virtual key code, empty when it has none.
+// The key name of a virtual key code: the table's, else the keyboard
+// layout's when that is a single character; empty when it has none.
 std::string KeyName(Word key);
 
 class TMenuItem : public TComponent {
@@ -43,7 +44,8 @@ public:
     TMenuItem* Insert(int index, std::unique_ptr<TMenuItem> item);
     // Runs the click action directly; an exception goes to the caller.
     virtual void Click();
-    // The enabled item, here or below, whose shortcut this is.
+    // The enabled item, here or below, whose shortcut this is; lines and
+    // what they hold never are.
     TMenuItem* FindShortCut(TShortCut shortcut);
 
 private:

@@ -7,11 +7,42 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/sysutils.h"
 
 class IFileFind;
+class IOperatingSystem;
+
+// An open process handle. It owns the handle: moving passes it on, and it is
+// closed once, through the services that gave it out.
+class TProcessHandle {
+public:
+    TProcessHandle() noexcept = default;
+    TProcessHandle(IOperatingSystem& os, std::uintptr_t value) noexcept : os_(&os), value_(value) {}
+    TProcessHandle(TProcessHandle&& other) noexcept : os_(other.os_), value_(std::exchange(other.value_, 0)) {}
+    TProcessHandle& operator=(TProcessHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            os_ = other.os_;
+            value_ = std::exchange(other.value_, 0);
+        }
+        return *this;
+    }
+    TProcessHandle(const TProcessHandle&) = delete;
+    TProcessHandle& operator=(const TProcessHandle&) = delete;
+    ~TProcessHandle() { reset(); }
+
+    explicit operator bool() const noexcept { return value_ != 0; }
+    std::uintptr_t get() const noexcept { return value_; }
+    void reset() noexcept;
+
+private:
+    IOperatingSystem* os_ = nullptr;
+    std::uintptr_t value_ = 0;
+};
 
 // A file that could not be read or replaced; the text says why, for logs.
 class EFileIOError : public Exception {
@@ -56,21 +87,21 @@ public:
     virtual std::string UserDataDirectory() { return {}; }
     // True when `dir` exists as a directory afterwards.
     virtual bool CreateDir(const std::string&) { return false; }
+    // The system's ANSI code page, in which files without a mark were saved.
+    virtual const IAnsiCodePage& AnsiCodePage() { return DefaultCodePage(); }
 
     // Starting programs. ShellExecute asks the shell not to show dialogs of
     // its own and to hand back the started process; `instApp` is above 32 on
-    // success and an error code otherwise. A process handle is released with
-    // CloseProcess exactly once.
+    // success and an error code otherwise.
     struct ShellResult {
         bool ok = false;
         int instApp = 0;
-        std::uintptr_t process = 0;
+        TProcessHandle process;  // empty when the shell started no new process
     };
     virtual ShellResult ShellExecute(const std::string& file, const std::string& parameters,
                                      const std::string& directory, int showCmd) = 0;
     // False when the query fails (for example without a process).
-    virtual bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) = 0;
-    virtual void CloseProcess(std::uintptr_t process) = 0;
+    virtual bool GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) = 0;
     virtual unsigned WinExec(const std::string& commandLine, int showCmd) = 0;
     // A string resource of the executable; empty when there is none.
     virtual std::string LoadString(unsigned id) = 0;
@@ -87,6 +118,8 @@ public:
     virtual bool EnableShutdownPrivilege() = 0;
     virtual bool ExitWindowsEx(unsigned flags, unsigned reserved) = 0;
     virtual bool WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) = 0;
+    // HELP_KEY: the keyword reaches the engine as the text its entry point takes.
+    virtual bool WinHelpKey(const std::string& helpFile, const std::string& keyword) = 0;
 
     // Time and the user's locale.
     virtual TSystemTime GetLocalTime() = 0;
@@ -104,7 +137,21 @@ public:
     virtual std::string FormatShortDate(int year, int month, int day);
     // What separates directories in the paths this platform hands out.
     virtual char PathDelimiter() { return '\\'; }
+
+    // The active keyboard layout's name for virtual key `key`, as the layout
+    // spells it; empty when it has none. The default is a US layout's.
+    virtual std::string LayoutKeyName(Word key);
+    static std::string UsLayoutKeyName(Word key);
+
+protected:
+    friend class TProcessHandle;
+    // Releases a handle that ShellExecute gave out; its owner calls this once.
+    virtual void CloseProcess(std::uintptr_t process) = 0;
 };
+
+inline void TProcessHandle::reset() noexcept {
+    if (value_) os_->CloseProcess(std::exchange(value_, 0));
+}
 
 // Created by the backend; owned by the application object.
 std::unique_ptr<IOperatingSystem> newOperatingSystem();

@@ -8,6 +8,7 @@
 
 namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16Le = "\xFF\xFE", kUtf16Be = "\xFE\xFF";
 // Line ends by Line::eol; a written line always ends in CR LF.
 constexpr std::string_view kEols[] = {"", "\r\n", "\n", "\r"};
 constexpr std::uint8_t kCrLf = 1;
@@ -73,6 +74,39 @@ bool rereadDiffers(std::string_view section, std::string_view key, std::string_v
     return !key.empty() && (key.front() == '[' || key.front() == ';');
 }
 
+// The encoding a reader takes the bytes for; for ANSI and UTF-8, whether
+// they hold more than ASCII.
+TTextEncoding detect(std::string_view bytes, bool& nonAscii) {
+    nonAscii = true;
+    if (bytes.starts_with(kUtf16Le)) return TTextEncoding::Utf16Le;
+    if (bytes.starts_with(kUtf16Be)) return TTextEncoding::Utf16Be;
+    if (bytes.starts_with(kBom)) return TTextEncoding::Utf8Bom;
+    const TUtf8Check check = CheckUtf8(bytes);
+    nonAscii = check != TUtf8Check::Ascii;
+    return check == TUtf8Check::Utf8 ? TTextEncoding::Utf8 : TTextEncoding::Ansi;
+}
+
+std::string fromUtf16(std::string_view bytes, bool bigEndian) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const auto a = static_cast<unsigned char>(bytes[2 * i]), b = static_cast<unsigned char>(bytes[2 * i + 1]);
+        units[i] = static_cast<char16_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    }
+    return Utf16ToWtf8(units);
+}
+
+std::string toUtf16(std::string_view text, bool bigEndian) {
+    const std::u16string units = Wtf8ToUtf16(text);
+    std::string bytes(bigEndian ? kUtf16Be : kUtf16Le);
+    bytes.reserve(2 + 2 * units.size());
+    for (char16_t u : units) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
 std::string_view unquoted(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         return value.substr(1, value.size() - 2);
@@ -80,31 +114,42 @@ std::string_view unquoted(std::string_view value) {
 }
 }  // namespace
 
-TProfileData TProfileData::Parse(std::string_view bytes) { return Parse(std::string(bytes)); }
+TProfileData TProfileData::Parse(std::string_view bytes, const IAnsiCodePage& codePage) {
+    return Parse(std::string(bytes), codePage);
+}
 
-TProfileData TProfileData::Parse(std::string&& bytes) {
-    TProfileData data;
-    std::size_t pos = 0;
-    if (std::string_view(bytes).substr(0, kBom.size()) == kBom) {
-        data.bom_ = kBom;
-        pos = kBom.size();
-    }
-    // Old files were saved in the ANSI code page; from now on they are UTF-8.
-    data.converted_ = !IsValidUtf8(std::string_view(bytes).substr(pos));
-    if (data.converted_) {
-        data.text_ = AnsiToUtf8(std::string_view(bytes).substr(pos));
-        pos = 0;
+TProfileData TProfileData::Parse(std::string&& bytes, const IAnsiCodePage& codePage) {
+    TProfileData data(codePage);
+    data.encoding_ = detect(bytes, data.nonAscii_);
+    const bool utf16 = data.encoding_ == TTextEncoding::Utf16Le || data.encoding_ == TTextEncoding::Utf16Be;
+    const bool bom = data.encoding_ == TTextEncoding::Utf8Bom;
+    const std::string_view body = std::string_view(bytes).substr(utf16 ? 2 : bom ? kBom.size() : 0);
+    if (utf16) {
+        data.text_ = fromUtf16(body, data.encoding_ == TTextEncoding::Utf16Be);
+        if (body.size() % 2) data.trailer_ = body.back();
+        data.source_ = std::move(bytes);
+    } else if ((data.encoding_ == TTextEncoding::Ansi && data.nonAscii_) ||
+               (bom && CheckUtf8(body, true) == TUtf8Check::Invalid)) {
+        // Our text is UTF-8, also where a marked file holds other bytes.
+        data.text_ = codePage.ToUtf8(body);
+        data.source_ = std::move(bytes);
     } else {
-        data.text_ = std::move(bytes);  // lines index past the BOM
+        // ASCII and UTF-8 are their own text: the lines index the file's bytes.
+        data.textStart_ = body.data() - bytes.data();
+        data.text_ = std::move(bytes);
     }
-    data.textStart_ = pos;
+    data.load();
+    return data;
+}
 
-    const char* p = data.text_.data();
-    const std::size_t n = data.text_.size();
+void TProfileData::load() {
+    std::size_t pos = textStart_;
+    const char* p = text_.data();
+    const std::size_t n = text_.size();
     std::size_t newlines = 0;
     for (const char* at = p + pos; (at = static_cast<const char*>(std::memchr(at, '\n', n - (at - p)))); ++at)
         ++newlines;
-    data.lines_.reserve(newlines + 1);
+    lines_.reserve(newlines + 1);
     while (pos < n) {
         // memchr is far faster than a byte loop; a bare CR is rare.
         auto* nl = static_cast<const char*>(std::memchr(p + pos, '\n', n - pos));
@@ -117,13 +162,12 @@ TProfileData TProfileData::Parse(std::string&& bytes) {
             line.eol = crlf ? 1 : p[end] == '\n' ? 2 : 3;
             end += crlf ? 2 : 1;
         }
-        data.lines_.push_back(line);
+        lines_.push_back(line);
         pos = end;
     }
     // The key table counts lines in 32 bits.
-    if (data.lines_.size() >= kEmptySlot) throw std::length_error("too many lines in a profile");
-    data.reindex();
-    return data;
+    if (lines_.size() >= kEmptySlot) throw std::length_error("too many lines in a profile");
+    reindex();
 }
 
 std::string_view TProfileData::lineText(std::size_t i) const {
@@ -256,12 +300,36 @@ void TProfileData::appendLine(std::size_t at, std::string text) {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
 }
 
+void TProfileData::fitEncoding(std::string_view text) {
+    if (encoding_ == TTextEncoding::Utf16Le || encoding_ == TTextEncoding::Utf16Be) return;
+    switch (CheckUtf8(text)) {
+        case TUtf8Check::Ascii:
+            return;
+        case TUtf8Check::Invalid:  // an unpaired surrogate, which only UTF-16 holds
+            encoding_ = TTextEncoding::Utf16Le;
+            return;
+        case TUtf8Check::Utf8:
+            break;
+    }
+    if (encoding_ != TTextEncoding::Ansi) return;
+    std::string bytes;
+    if (codePage_->FromUtf8(text, bytes))
+        nonAscii_ = true;
+    else
+        encoding_ = TTextEncoding::Utf16Le;  // rather than lose the character
+}
+
 void TProfileData::Write(std::string_view sectionText, std::string_view keyText, std::string_view valueText) {
-    // What we store stays valid UTF-8, or the next read would take the whole file for ANSI.
-    auto utf8 = [](std::string_view s) { return IsValidUtf8(s) ? std::string(s) : AnsiToUtf8(s); };
+    // Our text is UTF-8, or WTF-8 for names that hold an unpaired surrogate.
+    auto text = [this](std::string_view s) {
+        return CheckUtf8(s, true) == TUtf8Check::Invalid ? codePage_->ToUtf8(s) : std::string(s);
+    };
     // Names are trimmed as readers trim the names they ask for; a padded name
     // would otherwise make a second section or key that no reader finds.
-    const std::string section = utf8(trimmed(sectionText)), key = utf8(trimmed(keyText)), value = utf8(valueText);
+    const std::string section = text(trimmed(sectionText)), key = text(trimmed(keyText)), value = text(valueText);
+    for (std::string_view s : {std::string_view(section), std::string_view(key), std::string_view(value)})
+        fitEncoding(s);
+    written_ = true;
     auto addKey = [this](std::uint32_t index, std::string_view name, std::size_t line) {
         if ((keyCount_ + 1) * 2 > slots_.size()) growTable();
         if (lines_.size() >= kEmptySlot) throw std::length_error("too many lines in a profile");
@@ -314,25 +382,52 @@ void TProfileData::Write(std::string_view sectionText, std::string_view keyText,
 }
 
 void TProfileData::finishWrite(std::string_view section, std::string_view key, std::string_view value) {
-    if (rereadDiffers(section, key, value)) *this = Parse(Serialize());
+    if (!rereadDiffers(section, key, value)) return;
+    // Read the text again as a reader would, in the same encoding.
+    TProfileData again(*codePage_);
+    again.text_ = joined({});
+    again.load();
+    again.encoding_ = encoding_;
+    again.nonAscii_ = nonAscii_;
+    again.written_ = true;
+    again.trailer_ = std::move(trailer_);
+    *this = std::move(again);
 }
 
 bool TProfileData::SameSource(std::string_view bytes) const {
-    if (converted_ || !owned_.empty()) return false;
-    const std::string_view text = std::string_view(text_).substr(textStart_);
-    return bytes.size() == bom_.size() + text.size() && bytes.substr(0, bom_.size()) == bom_ &&
-           bytes.substr(bom_.size()) == text;
+    return !written_ && bytes == (source_.empty() ? std::string_view(text_) : std::string_view(source_));
 }
 
-std::string TProfileData::Serialize() const {
-    std::size_t size = bom_.size();
+std::string TProfileData::joined(std::string_view prefix) const {
+    std::size_t size = prefix.size();
     for (std::size_t i = 0; i < lines_.size(); ++i) size += lineText(i).size() + kEols[lines_[i].eol].size();
     std::string out;
     out.reserve(size);
-    out += bom_;
+    out += prefix;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         out += lineText(i);
         out += kEols[lines_[i].eol];
     }
     return out;
+}
+
+std::string TProfileData::Serialize() const {
+    if (!written_ && !source_.empty()) return source_;
+    switch (encoding_) {
+        case TTextEncoding::Utf8:
+            return joined({});
+        case TTextEncoding::Utf8Bom:
+            return joined(kBom);
+        case TTextEncoding::Utf16Le:
+        case TTextEncoding::Utf16Be:
+            return toUtf16(joined({}), encoding_ == TTextEncoding::Utf16Be) + trailer_;
+        case TTextEncoding::Ansi:
+            break;
+    }
+    std::string text = joined({});
+    if (!nonAscii_) return text;
+    std::string bytes;
+    bool nonAscii = false;
+    if (codePage_->FromUtf8(text, bytes) && detect(bytes, nonAscii) == TTextEncoding::Ansi) return bytes;
+    return toUtf16(text, false);
 }

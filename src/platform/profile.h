@@ -13,17 +13,30 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/codepage.h"
+
+// How a file's text is saved. Writes keep it, but for one case: a text that
+// it cannot hold (a character the ANSI code page lacks, or an unpaired
+// surrogate outside UTF-16) makes the file UTF-16LE, which holds any.
+enum class TTextEncoding { Ansi, Utf8, Utf8Bom, Utf16Le, Utf16Be };
+
 class TProfileData {
 public:
     static constexpr std::size_t kMaxValueChars = 2047;
 
-    TProfileData() = default;
-    // Bytes as stored: UTF-8 (a BOM is accepted and kept), otherwise read in
-    // the ANSI code page. CRLF, CR and LF line ends all work.
-    static TProfileData Parse(std::string_view bytes);
+    // No file yet: it will be an ANSI file, as the platform makes one.
+    explicit TProfileData(const IAnsiCodePage& codePage = DefaultCodePage()) : codePage_(&codePage) {}
+    // Bytes as stored, read by their byte-order mark (UTF-16LE, UTF-16BE,
+    // UTF-8), else as UTF-8 when they are UTF-8, else in the ANSI code page.
+    // CRLF, CR and LF line ends all work.
+    static TProfileData Parse(std::string_view bytes, const IAnsiCodePage& codePage = DefaultCodePage());
     // The same, taking over the buffer instead of copying it.
-    static TProfileData Parse(std::string&& bytes);
-    static TProfileData Parse(const char* bytes) { return Parse(std::string_view(bytes)); }
+    static TProfileData Parse(std::string&& bytes, const IAnsiCodePage& codePage = DefaultCodePage());
+    static TProfileData Parse(const char* bytes, const IAnsiCodePage& codePage = DefaultCodePage()) {
+        return Parse(std::string_view(bytes), codePage);
+    }
+
+    TTextEncoding Encoding() const { return encoding_; }
 
     // The value as the profile functions return it: trimmed, unquoted, cut at
     // kMaxValueChars characters; a missing section or key gives `def` without
@@ -34,10 +47,13 @@ public:
     bool SectionExists(std::string_view section) const;
 
     // Replaces the key's value where it stands, or appends the key at the end
-    // of its section (and the section at the end of the file).
+    // of its section (and the section at the end of the file). Text that is
+    // no UTF-8 is taken to be in the ANSI code page.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
-    // The file's bytes after the writes; untouched lines keep their bytes.
+    // The file's bytes after the writes, in its encoding; untouched lines keep
+    // their bytes. ANSI bytes that a reader would take for another encoding
+    // are saved as UTF-16LE instead.
     std::string Serialize() const;
 
     // True when these are exactly the bytes this was parsed from, unwritten.
@@ -67,6 +83,9 @@ private:
     static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFFu;
     static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
 
+    void load();                                        // lines and keys of text_ from textStart_ on
+    std::string joined(std::string_view prefix) const;  // the prefix, then every line with its end
+    void fitEncoding(std::string_view text);
     std::string_view lineText(std::size_t i) const;
     std::string_view lineKey(std::size_t i) const;  // trimmed name before "="
     void appendLine(std::size_t at, std::string text);
@@ -80,8 +99,12 @@ private:
     const Section* findSection(std::string_view section, std::uint32_t* index = nullptr) const;
     std::optional<std::string_view> findValue(std::string_view section, std::string_view key) const;
 
-    std::string bom_;
-    bool converted_ = false;  // text_ was read in the ANSI code page
+    const IAnsiCodePage* codePage_;
+    TTextEncoding encoding_ = TTextEncoding::Ansi;
+    bool nonAscii_ = false;  // an ANSI file's text holds more than ASCII
+    bool written_ = false;
+    std::string source_;   // the bytes parsed, where text_ is their conversion to UTF-8
+    std::string trailer_;  // the odd last byte of a UTF-16 file
     std::string text_;
     std::size_t textStart_ = 0;  // a BOM kept in text_ is skipped
     std::deque<std::string> owned_;

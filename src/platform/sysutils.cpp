@@ -106,7 +106,8 @@ std::string TrimRightBlanks(std::string_view s) {
     return std::string(s.substr(0, e));
 }
 
-bool IsValidUtf8(std::string_view s) {
+TUtf8Check CheckUtf8(std::string_view s, bool allowSurrogates) {
+    bool ascii = true;
     std::size_t i = 0;
     while (i < s.size()) {
         // Runs of ASCII eight bytes at a time.
@@ -133,55 +134,87 @@ bool IsValidUtf8(std::string_view s) {
             n = 3;
             cp = c & 0x07;
         } else {
-            return false;
+            return TUtf8Check::Invalid;
         }
-        if (i + n >= s.size()) return false;
+        if (i + n >= s.size()) return TUtf8Check::Invalid;
         for (std::size_t k = 1; k <= n; ++k) {
             auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
+            if ((cc & 0xC0) != 0x80) return TUtf8Check::Invalid;
             cp = (cp << 6) | (cc & 0x3F);
         }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        // Overlong forms and values past U+10FFFF are not UTF-8.
         if ((n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+            (!allowSurrogates && cp >= 0xD800 && cp <= 0xDFFF))
+            return TUtf8Check::Invalid;
+        ascii = false;
         i += n + 1;
     }
-    return true;
+    return ascii ? TUtf8Check::Ascii : TUtf8Check::Utf8;
 }
 
-namespace {
-void appendUtf8(std::string& out, std::uint32_t cp) {
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
 
-// Windows-1252 0x80-0x9F; undefined positions map to themselves as C1 controls.
-constexpr std::uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-}  // namespace
-
-std::string AnsiToUtf8(std::string_view s) {
+std::string Utf16ToWtf8(std::u16string_view utf16) {
     std::string out;
-    out.reserve(s.size() + s.size() / 4);
-    for (char ch : s) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80)
-            out += ch;
-        else if (c < 0xA0)
-            appendUtf8(out, kCp1252High[c - 0x80]);
-        else
-            appendUtf8(out, c);
+    out.reserve(utf16.size() + utf16.size() / 2);
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        std::uint32_t cp = utf16[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[++i] - 0xDC00u);
+        AppendUtf8(out, cp);  // a lone surrogate as its own code point
+    }
+    return out;
+}
+
+std::u16string Wtf8ToUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    auto cont = [&s](std::size_t at) { return at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80; };
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n = 0;
+        std::uint32_t cp = 0xFFFD;
+        if (c < 0x80) {
+            n = 1;
+            cp = c;
+        } else if (c >= 0xC2 && c <= 0xDF && cont(i + 1)) {
+            n = 2;
+            cp = (c & 0x1Fu) << 6 | (s[i + 1] & 0x3F);
+        } else if ((c & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+            n = 3;
+            cp = (c & 0x0Fu) << 12 | (s[i + 1] & 0x3Fu) << 6 | (s[i + 2] & 0x3F);
+        } else if (c >= 0xF0 && c <= 0xF4 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+            n = 4;
+            cp = (c & 0x07u) << 18 | (s[i + 1] & 0x3Fu) << 12 | (s[i + 2] & 0x3Fu) << 6 | (s[i + 3] & 0x3F);
+        }
+        // Overlong forms and values past U+10FFFF are no character.
+        if (n == 0 || (n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
+            n = 1;
+            cp = 0xFFFD;
+        }
+        i += n;
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
     }
     return out;
 }

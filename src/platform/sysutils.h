@@ -39,9 +39,19 @@ bool SameText(std::string_view a, std::string_view b);
 std::string TrimBlanks(std::string_view s);  // spaces and tabs
 std::string TrimRightBlanks(std::string_view s);
 
-bool IsValidUtf8(std::string_view s);
-// Bytes in the Windows-1252 code page to UTF-8; the fallback for old files.
-std::string AnsiToUtf8(std::string_view s);
+// How bytes read as UTF-8: all ASCII, UTF-8 with more than ASCII, or no
+// UTF-8. Surrogate code points (WTF-8) count only where they are allowed.
+enum class TUtf8Check { Ascii, Utf8, Invalid };
+TUtf8Check CheckUtf8(std::string_view s, bool allowSurrogates = false);
+inline bool IsValidUtf8(std::string_view s) {
+    return CheckUtf8(s) != TUtf8Check::Invalid;
+}
+void AppendUtf8(std::string& out, char32_t cp);
+// UTF-16 and our 8-bit strings. An unpaired surrogate (file names may hold
+// one) keeps the three-byte form of its code point (WTF-8) both ways, so every
+// name survives the round trip; bytes that are no such form read as U+FFFD.
+std::string Utf16ToWtf8(std::u16string_view utf16);
+std::u16string Wtf8ToUtf16(std::string_view wtf8);
 // Cuts after at most maxChars code points, never inside a sequence.
 std::string Utf8Prefix(std::string_view s, std::size_t maxChars);
 

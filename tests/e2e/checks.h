@@ -16,8 +16,11 @@ struct TTargets {
 
 // The real executables: window, button, menu, close question, saved keys.
 void RunWindowChecks(TReport& report, const TTargets& targets);
-// Our profile engine against the platform's own profile functions.
-void RunProfileChecks(TReport& report, const std::wstring& scratch);
+// Our profile engine against the platform's own profile functions, and the
+// launcher keeping a configuration's encoding.
+void RunProfileChecks(TReport& report, const TTargets& targets);
+// The launcher with a configuration in the ANSI code page (1252 or 1251).
+void RunAnsiProfileChecks(TReport& report, const TTargets& targets);
 // Menu entries, failed and META entries, the Run dialog and its history, and
 // the "Startup" group, with tolvek-recorder.exe as the program started.
 void RunLaunchChecks(TReport& report, const TTargets& targets);

@@ -1,4 +1,4 @@
-// tolvek-e2e.exe FULL.EXE COMPACT.EXE SCRATCHDIR [window|profile|launch|functions|finder|clock|menus]
+// tolvek-e2e.exe FULL.EXE COMPACT.EXE SCRATCHDIR [window|profile|launch|functions|finder|clock|menus|ansi-1251]
 // tolvek-e2e.exe FULL.EXE COMPACT.EXE SCRATCHDIR readonly-prepare|readonly|fresh
 // Runs the real executables and the platform's profile functions, prints one
 // line per check and "N passed, N failed" last.
@@ -11,7 +11,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
         std::fprintf(stderr,
                      "usage: tolvek-e2e FULL.EXE COMPACT.EXE SCRATCHDIR "
-                     "[window|profile|launch|functions|finder|clock|menus|readonly-prepare|readonly|fresh]\n");
+                     "[window|profile|launch|functions|finder|clock|menus|ansi-1251|readonly-prepare|readonly|fresh]\n");
         return 2;
     }
     e2e::TTargets targets{argv[1], argv[2], argv[3]};
@@ -20,7 +20,11 @@ int wmain(int argc, wchar_t** argv) {
 
     e2e::TReport report;
     if (!e2e::FileExists(targets.scratch)) report.Check("scratch-directory", false, "cannot create it");
-    if (only.empty() || only == L"profile") e2e::RunProfileChecks(report, targets.scratch);
+    if (only.empty() || only == L"profile") e2e::RunProfileChecks(report, targets);
+    // Run under a Cyrillic locale, which is where Wine takes the code page from.
+    if (only == L"ansi-1251" &&
+        report.Check("ansi-1251.code-page", ::GetACP() == 1251, "the ANSI code page is " + std::to_string(::GetACP())))
+        e2e::RunAnsiProfileChecks(report, targets);
     if (only.empty() || only == L"window") e2e::RunWindowChecks(report, targets);
     if (only.empty() || only == L"launch") e2e::RunLaunchChecks(report, targets);
     if (only.empty() || only == L"functions") e2e::RunFunctionsChecks(report, targets);

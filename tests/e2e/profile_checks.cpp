@@ -1,6 +1,7 @@
 // Our profile engine against GetPrivateProfileStringW and
 // WritePrivateProfileStringW on the same files: awkward spacing, quotes,
-// long values, duplicates, every kind of line end.
+// long values, duplicates, every kind of line end; and configurations in
+// UTF-16 and in the ANSI code page that the launcher must keep readable.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "platform/profile.h"
 
 namespace e2e {
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -226,14 +229,69 @@ void existingWriteChecks(TReport& report, const std::wstring& dir) {
     }
 }
 
+std::string utf16(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        bytes += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
+        bytes += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
+    }
+    return bytes;
+}
+
+// The launcher reads the caption of a configuration, closes once, which
+// writes the position and the history, and the platform's reader still reads
+// the file: nothing before the new keys changed, and they are in the same
+// encoding.
+void keepsEncoding(TReport& report, const TTargets& targets, const std::string& name, const std::string& bytes,
+                   const std::string& caption) {
+    const std::string check = "profile.encoding." + name;
+    const std::wstring dir = JoinPath(targets.scratch, L"profile");
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    const std::wstring ini = JoinPath(dir, L"encoding-" + Widen(name) + L".ini");
+    if (!report.Check(check + ".file", WriteFileBytes(ini, bytes), "cannot write the file")) return;
+    {
+        TProcess process;
+        HWND form = StartLauncher(report, check, process, targets.full, {ini});
+        HWND button = form ? ButtonOf(form) : nullptr;
+        if (!button) return;
+        report.Check(check + ".caption", TextOf(button) == caption, "the button reads " + Show(TextOf(button)));
+        ::PostMessageW(form, WM_CLOSE, 0, 0);
+        if (!report.Check(check + ".closes", process.WaitExit(10s), "still running 10 s after WM_CLOSE")) return;
+    }
+    const std::string after = ReadFileBytes(ini);
+    report.Check(check + ".kept", after.size() > bytes.size() && after.starts_with(bytes),
+                 FirstDifference(after.substr(0, bytes.size()), bytes));
+    const std::string read = realRead(ini, {"CONFIG", "Caption", ""});
+    const std::string added = realRead(ini, {"CONFIG", "StayOnTop", ""});
+    report.Check(check + ".platform-reads", read == caption && added == "0",
+                 "Caption " + Show(read) + ", StayOnTop " + Show(added));
+}
+
 }  // namespace
 
-void RunProfileChecks(TReport& report, const std::wstring& scratch) {
-    const std::wstring dir = JoinPath(scratch, L"profile");
+void RunAnsiProfileChecks(TReport& report, const TTargets& targets) {
+    // "Блок" in code page 1251, "Café" in 1252.
+    const UINT codePage = ::GetACP();
+    const std::string word = codePage == 1251 ? "\xC1\xEB\xEE\xEA" : "Caf\xE9";
+    if (codePage != 1251 && codePage != 1252) {
+        report.Note("profile: the ANSI code page is " + std::to_string(codePage) + "; ANSI configuration skipped");
+        return;
+    }
+    keepsEncoding(report, targets, "ansi-" + std::to_string(codePage),
+                  "[CONFIG]\r\nCaption=" + word + "\r\nLeft=300\r\nTop=150\r\nQuickClose=1\r\n",
+                  codePage == 1251 ? "Блок" : "Café");
+}
+
+void RunProfileChecks(TReport& report, const TTargets& targets) {
+    const std::wstring dir = JoinPath(targets.scratch, L"profile");
     ::CreateDirectoryW(dir.c_str(), nullptr);
     readChecks(report, dir);
     freshWriteChecks(report, dir);
     existingWriteChecks(report, dir);
+    const std::u16string config = u"[CONFIG]\r\nCaption=Блок Ψ\r\nLeft=300\r\nTop=150\r\nQuickClose=1\r\n";
+    keepsEncoding(report, targets, "utf16le", utf16(config, false), "Блок Ψ");
+    keepsEncoding(report, targets, "utf16be", utf16(config, true), "Блок Ψ");
+    RunAnsiProfileChecks(report, targets);
 }
 
 }  // namespace e2e

@@ -305,9 +305,10 @@ void fullBuild(TReport& report, const TTargets& targets) {
 
 void compactBuild(TReport& report, const TTargets& targets) {
     const std::wstring ini = JoinPath(targets.scratch, L"compact.ini");
+    // ";" is the keyboard layout's name of its key, not one of the table's.
     const std::string original = crlf({"[ALLINFO]", "TotalEntries=2", "[PROGRAMS]", "Name1=One", "ProgName1=one.exe",
-                                       "Name2=Two", "ProgName2=two.exe", "ShortCut2=F5", "[CONFIG]", "Caption=Compact",
-                                       "Left=200", "Top=100", "QuickClose=1"});
+                                       "ShortCut1=Ctrl+;", "Name2=Two", "ProgName2=two.exe", "ShortCut2=F5", "[CONFIG]",
+                                       "Caption=Compact", "Left=200", "Top=100", "QuickClose=1"});
     if (!report.Check("compact.write-config", WriteFileBytes(ini, original), "cannot write compact.ini")) return;
 
     TProcess process;
@@ -319,7 +320,8 @@ void compactBuild(TReport& report, const TTargets& targets) {
     RECT r = rectOf(form);
     report.Check("compact.window-position", r.left == 200 && r.top == 100, describe(r));
     report.Check("compact.not-on-top", !topmost(form), "no StayOnTop key, yet the window is topmost");
-    if (button) checkMenu(report, "compact", button, {200, 100}, {"One", "Two\tF5", "&Tolvek>"}, targets.scratch);
+    if (button)
+        checkMenu(report, "compact", button, {200, 100}, {"One\tCtrl+;", "Two\tF5", "&Tolvek>"}, targets.scratch);
 
     // QuickClose: no question, straight to the end. Another copy of the
     // launcher reads the file just then; the write waits for it.

@@ -33,9 +33,16 @@ const std::string& iniPath() {
     return file.Path();
 }
 
+// "META" begins at one of the first four characters, not bytes.
 bool namesMeta(const std::string& progName) {
-    const auto pos = UpperCase(progName).find("META");
-    return pos != std::string::npos && pos < 4;
+    const std::string upper = UpperCase(progName);
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < upper.size() && chars < 4; ++i) {
+        if ((static_cast<unsigned char>(upper[i]) & 0xC0) == 0x80) continue;
+        if (upper.compare(i, 4, "META") == 0) return true;
+        ++chars;
+    }
+    return false;
 }
 
 // What one start of `hint` must have handed to the shell.

@@ -1,6 +1,7 @@
 // The profile engine against a small independent reading of the same rules:
 // every key the bytes hold reads back as the rules say, writes derived from
-// the input read back after a reparse, and nothing else changes.
+// the input read back after a reparse, nothing else changes, and the file
+// keeps its encoding (or becomes UTF-16LE when that cannot hold the text).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/profile.h"
 #include "platform/sysutils.h"
 
@@ -44,7 +46,6 @@ struct Model {
     std::map<std::string, std::map<std::string, std::string>> values;  // folded
 
     explicit Model(std::string_view bytes) {
-        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
         std::size_t pos = 0;
         while (pos < bytes.size()) {
             std::size_t end = bytes.find_first_of("\r\n", pos);
@@ -90,7 +91,26 @@ bool rereadsAsWritten(std::string_view section, std::string_view key, std::strin
     return key.empty() || (key.front() != '[' && key.front() != ';');
 }
 
-std::string asUtf8(std::string_view s) { return IsValidUtf8(s) ? std::string(s) : AnsiToUtf8(s); }
+// Text that is no UTF-8 (nor WTF-8) is Windows-1252.
+std::string asText(std::string_view s) {
+    return CheckUtf8(s, true) == TUtf8Check::Invalid ? DefaultCodePage().ToUtf8(s) : std::string(s);
+}
+
+// What a reader sees in the bytes: the text after a byte-order mark, else
+// UTF-8 when they are, else Windows-1252.
+std::string decoded(std::string_view bytes) {
+    const bool le = bytes.starts_with("\xFF\xFE"), be = bytes.starts_with("\xFE\xFF");
+    if (le || be) {
+        std::u16string units;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+            units += static_cast<char16_t>(be ? a << 8 | b : b << 8 | a);
+        }
+        return Utf16ToWtf8(units);
+    }
+    if (bytes.starts_with("\xEF\xBB\xBF")) return asText(bytes.substr(3));
+    return IsValidUtf8(bytes) ? std::string(bytes) : DefaultCodePage().ToUtf8(bytes);
+}
 
 void checkAgainst(const TProfileData& data, const Model& model, const char* stage) {
     std::size_t n = 0;
@@ -125,15 +145,12 @@ std::uint32_t hashOf(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     TProfileData profile = TProfileData::Parse(bytes);
+    const TTextEncoding encoding = profile.Encoding();
     const std::string first = profile.Serialize();
-    // Untouched files keep every byte; ANSI files come back as UTF-8.
-    std::string_view body = bytes;
-    const bool bom = body.substr(0, 3) == "\xEF\xBB\xBF";
-    if (bom) body.remove_prefix(3);
-    const std::string expectBytes = (bom ? "\xEF\xBB\xBF" : "") + asUtf8(body);
-    if (first != expectBytes) fail("serialized bytes differ from the file", std::string(bytes), first);
+    // Untouched files keep every byte, whatever their encoding.
+    if (first != bytes) fail("serialized bytes differ from the file", std::string(bytes), first);
 
-    const Model before(first);
+    const Model before(decoded(first));
     checkAgainst(profile, before, "value read from the file");
 
     // Writes derived from the input: existing keys, new keys in existing
@@ -175,17 +192,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             safe = false;
             continue;
         }
-        const std::string want = readValue(asUtf8(w.value));
+        const std::string want = readValue(asText(w.value));
         const std::string got = profile.ReadString(w.section, w.key, "\x01missing");
         if (got != want) fail("written value does not read back", w.section + " / " + w.key + " = " + want, got);
-        expected[fold(asUtf8(w.section))][fold(asUtf8(w.key))] = want;
+        expected[fold(asText(w.section))][fold(asText(w.key))] = want;
     }
 
     const std::string after = profile.Serialize();
-    if (!IsValidUtf8(std::string_view(after).substr(after.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0)))
-        fail("written file is not UTF-8");
     const TProfileData reread = TProfileData::Parse(after);
-    const Model model(after);
+    // ASCII alone reads as ANSI, also where it was UTF-8 before the writes.
+    const bool ascii = CheckUtf8(after) == TUtf8Check::Ascii && encoding == TTextEncoding::Utf8;
+    if (reread.Encoding() != encoding && reread.Encoding() != TTextEncoding::Utf16Le && !ascii)
+        fail("a write changed the encoding", std::string(bytes), after);
+    const Model model(decoded(after));
     // The incremental index after the writes agrees with a fresh parse.
     checkAgainst(profile, model, "value after the writes");
     checkAgainst(reread, model, "value after the reparse");

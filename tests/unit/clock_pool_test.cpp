@@ -220,6 +220,14 @@ TEST(Controller, ControlsAndControllersFindEachOther) {
         EXPECT_EQ(second.Controller(), &placed);
     }
     {
+        // A controller made before the only control of its form serves it too.
+        PlainForm form;
+        TTvController early(&form);
+        TTvCustomControl later(&form);
+        later.CreateWnd();
+        EXPECT_EQ(later.Controller(), &early);
+    }
+    {
         // A control that goes first must not be told anything later.
         PlainForm form;
         auto controller = std::make_unique<TTvController>(&form);

@@ -145,7 +145,7 @@ TEST_F(ActionsTest, DoubleClickLaunchesTheRowUnderTheMouse) {
     EXPECT_EQ(rig().shellCalls.size(), 2u);
 
     // A start the shell refuses shows the launcher's message.
-    rig().shellResponder = [](const headless::ShellCall&) { return IOperatingSystem::ShellResult{false, 2, 0}; };
+    rig().shellResponder = [](const headless::ShellCall&) { return headless::ShellReply{false, 2, 0}; };
     w->SearchRes.MouseDown(TMouseButton::Left, 0, 10, rowY(1));
     app.Dispatch([&] { w->SearchRes.DblClick(); });
     EXPECT_EQ(rig().messageBoxes.back().text, "File was not found.");

@@ -113,7 +113,7 @@ TEST_F(FindWindowTest, LooksAsBeforeAnySearch) {
     for (const auto& call : headless::rig().helpCalls) {
         EXPECT_EQ(call.file, "TOLVEK.HLP");
         EXPECT_EQ(call.command, HELP_KEY);
-        EXPECT_STREQ(reinterpret_cast<const char*>(call.data), "Search Dialog");
+        EXPECT_EQ(call.keyword, "Search Dialog");
     }
 }
 

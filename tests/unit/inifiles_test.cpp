@@ -41,7 +41,7 @@ public:
     std::string GetCurrentDir() override { return fs::current_path().string(); }
     bool SetCurrentDir(const std::string&) override { return false; }
     ShellResult ShellExecute(const std::string&, const std::string&, const std::string&, int) override { return {}; }
-    bool GetExitCodeProcess(std::uintptr_t, unsigned&) override { return false; }
+    bool GetExitCodeProcess(const TProcessHandle&, unsigned&) override { return false; }
     void CloseProcess(std::uintptr_t) override {}
     unsigned WinExec(const std::string&, int) override { return 0; }
     std::string LoadString(unsigned) override { return {}; }
@@ -49,6 +49,7 @@ public:
     FreeResources GetFreeResources() override { return {}; }
     bool ExitWindowsEx(unsigned, unsigned) override { return false; }
     bool WinHelp(const std::string&, unsigned, std::uintptr_t) override { return false; }
+    bool WinHelpKey(const std::string&, const std::string&) override { return false; }
     TSystemTime GetLocalTime() override { return {}; }
     std::uint64_t GetTickCount64() override { return 0; }
     std::string LongMonthName(int) override { return {}; }
@@ -112,8 +113,8 @@ TEST_F(IniFileTest, MissingFileReadsDefaultsAndTheFirstWriteCreatesIt) {
     EXPECT_EQ(ini.ReadInteger("CONFIG", "Left", 0), 0);
     EXPECT_FALSE(os_->FileExists(path("x.ini")));
 
-    ini.WriteString("App", "key", "string");
-    EXPECT_EQ(get("x.ini"), "[App]\r\nkey=string\r\n");
+    ini.WriteString("App", "key", "stríng");  // a new file is ANSI, as the platform makes one
+    EXPECT_EQ(get("x.ini"), "[App]\r\nkey=str\xEDng\r\n");
     ini.WriteInteger("App", "n", -42);
     ini.WriteString("App", "key", "");
     EXPECT_EQ(get("x.ini"), "[App]\r\nkey=\r\nn=-42\r\n");

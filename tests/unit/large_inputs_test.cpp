@@ -282,4 +282,13 @@ TEST(LongNames, PathsPastTwoHundredSixtyCharactersAndAnyScript) {
     EXPECT_EQ(TIniFile(app.OS(), iniPath).ReadString("Раздел 🎉", "ключ", ""), "значение ✓");
 }
 
+TEST(LongNames, NamesThatAreNotValidUtf16SurviveTheRoundTrip) {
+    // Unpaired surrogates, which file names may hold, keep their own three bytes.
+    const std::u16string odd{u'a', 0xD800, u'/', 0xDC01, 0xD83D, 0xDE00, 0xDBFF};
+    const std::string narrow = Utf16ToWtf8(odd);
+    EXPECT_EQ(narrow, "a\xED\xA0\x80/\xED\xB0\x81\xF0\x9F\x98\x80\xED\xAF\xBF");
+    EXPECT_EQ(Wtf8ToUtf16(narrow), odd);
+    EXPECT_EQ(Wtf8ToUtf16("x\xFF\xC3\xE0\x80\x80"), (std::u16string{u'x', 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}));
+}
+
 }  // namespace

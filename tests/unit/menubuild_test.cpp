@@ -88,6 +88,16 @@ TEST(MenuBuild, ShortcutTextConversion) {
     EXPECT_EQ(TextToShortCut("Ctrl+Ctrl+Del"), 46 | scCtrl);
     EXPECT_EQ(TextToShortCut(" Ctrl+N"), 0);
     EXPECT_EQ(ShortCutToText(0), "");
+
+    // Other keys take the layout's name of one character: a US layout's
+    // without an application, else the active one's.
+    EXPECT_EQ(ShortCutToText(0xBA | scCtrl), "Ctrl+;");
+    TApplication app;
+    headless::rig().keyboardLayout = {{{0xBA, "Ü"}, {0xBF, "#"}, {0xDD, "AKZENT"}}};
+    EXPECT_EQ(TextToShortCut("Ctrl+ü"), 0xBA | scCtrl);
+    EXPECT_EQ(ShortCutToText(TextToShortCut("Ctrl+#")), "Ctrl+#");
+    EXPECT_EQ(TextToShortCut("Ctrl+;"), 0);
+    EXPECT_EQ(KeyName(0xDD), "");
 }
 
 TEST(MenuBuild, ItemsStoreCommandTextAndSeparators) {
@@ -106,6 +116,16 @@ TEST(MenuBuild, ItemsStoreCommandTextAndSeparators) {
     EXPECT_EQ(root.Items(1)->Caption, "Lower");  // the marker is case-sensitive: an ordinary program
     EXPECT_EQ(root.Items(1)->Count(), 0);
     EXPECT_TRUE(root.Items(1)->OnClick != nullptr);
+
+    // A separator neither acts nor hides a real item's shortcut.
+    Fixture lines(
+        "[ALLINFO]\nTotalEntries=2\n[PROGRAMS]\nName1=-\nProgName1=NoVal.exe\nShortCut1=Ctrl+N\n"
+        "Name2=New\nProgName2=NEW.EXE\nShortCut2=Ctrl+N\n");
+    TMenuItem* line = lines.main().Popit.Items().Items(0);
+    EXPECT_EQ(line->OnClick, nullptr);
+    line->ShortCut = 'N' | scCtrl;  // even one given a shortcut in code
+    EXPECT_TRUE(lines.main().KeyDown('N', ssCtrl));
+    EXPECT_EQ(lines.rig().shellCalls, (std::vector<headless::ShellCall>{{"NEW.EXE", "", "C:\\", 1}}));
 }
 
 TEST(MenuBuild, BadRangeStopsBuildingAndReportsTheText) {
@@ -175,10 +195,10 @@ TEST(MenuBuild, CyclesAndDeepChainsEnd) {
 
 TEST(MenuBuild, MetaCommandsByPositionAndExactText) {
     Fixture f(
-        "[ALLINFO]\nTotalEntries=4\n[PROGRAMS]\n"
+        "[ALLINFO]\nTotalEntries=5\n[PROGRAMS]\n"
         "Name1=A\nProgName1=xMETARUN\nName2=B\nProgName2=xyzwMETARUN\n"
         "Name3=C\nProgName3=metaclose\nParam3=x\nName4=D\nProgName4=metaclose\nShortCut4=Ctrl+Q\n"
-        "[CONFIG]\nQuickClose=0\n");
+        "Name5=E\nProgName5=ÄöüMETARUN\n[CONFIG]\nQuickClose=0\n");
     TMenuItem& root = f.main().Popit.Items();
     root.Items(0)->Click();
     ASSERT_EQ(f.rig().messageBoxes.size(), 1u);
@@ -189,6 +209,8 @@ TEST(MenuBuild, MetaCommandsByPositionAndExactText) {
     EXPECT_EQ(f.rig().messageBoxes.size(), 1u);
     root.Items(2)->Click();
     EXPECT_EQ(f.rig().messageBoxes.back().text, "I don't understand \"metaclose x\"");
+    root.Items(4)->Click();  // "META" at the fourth character, the seventh byte
+    EXPECT_EQ(f.rig().messageBoxes.back().text, "I don't understand \"ÄöüMETARUN \"");
     // The exact command reaches the close path, also through its shortcut.
     EXPECT_TRUE(f.main().KeyDown('Q', ssCtrl));
     EXPECT_EQ(f.rig().messageBoxes.back().caption, "Exit");

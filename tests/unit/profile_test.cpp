@@ -168,11 +168,37 @@ TEST(ProfileData, Utf8BomIsAcceptedAndKept) {
     EXPECT_EQ(data.Serialize(), "\xEF\xBB\xBF[S]\r\nk=w\r\n");
 }
 
-TEST(ProfileData, InvalidUtf8IsReadAsAnsiAndWrittenAsUtf8) {
+TEST(ProfileData, Utf16FilesAreReadByTheirMarkAndStayUtf16) {
+    const std::u16string text = u"[S]\r\nk=Блок 🎉\r\n";
+    for (bool bigEndian : {false, true}) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t u : text + u"x=Ψ\r\n") {
+            bytes += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
+            bytes += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
+        }
+        auto data = TProfileData::Parse(bytes.substr(0, bytes.size() - 10));  // without "x=Ψ\r\n"
+        EXPECT_EQ(readBack(data, "S", "k"), "Блок 🎉");
+        EXPECT_EQ(data.Serialize(), bytes.substr(0, bytes.size() - 10));
+        data.Write("S", "x", "Ψ");
+        EXPECT_EQ(data.Serialize(), bytes);
+    }
+}
+
+TEST(ProfileData, InvalidUtf8IsReadAsAnsiAndStaysAnsi) {
     auto data = TProfileData::Parse("[S]\r\nk=caf\xE9\r\neuro=\x80\r\n");
     EXPECT_EQ(readBack(data, "S", "k"), "caf\xC3\xA9");
     EXPECT_EQ(readBack(data, "S", "euro"), "\xE2\x82\xAC");
-    EXPECT_EQ(data.Serialize(), "[S]\r\nk=caf\xC3\xA9\r\neuro=\xE2\x82\xAC\r\n");
+    data.Write("S", "new", "na\xC3\xAFve");
+    EXPECT_EQ(data.Serialize(), "[S]\r\nk=caf\xE9\r\neuro=\x80\r\nnew=na\xEFve\r\n");
+    // A character the code page lacks makes the file UTF-16LE rather than "?".
+    data.Write("S", "psi", "Ψ");
+    const std::string wide = data.Serialize();
+    EXPECT_EQ(wide.substr(0, 8), std::string("\xFF\xFE[\0S\0]\0", 8));
+    EXPECT_EQ(readBack(TProfileData::Parse(wide), "S", "psi") + readBack(TProfileData::Parse(wide), "S", "k"), "Ψcafé");
+    // So are ANSI bytes that would read back as UTF-8: "Ã©" is C3 A9 in 1252.
+    TProfileData fresh;
+    fresh.Write("S", "k", "Ã©");
+    EXPECT_EQ(readBack(TProfileData::Parse(fresh.Serialize()), "S", "k"), "Ã©");
 
     // A stray ANSI byte written into a UTF-8 file must not turn the whole file
     // into ANSI at the next read.
@@ -195,7 +221,7 @@ TEST(ProfileData, BinaryGarbageDoesNotBreakTheEngine) {
             bytes += rng() % 4 == 0 ? static_cast<char>(rng() % 256) : alphabet[rng() % alphabet.size()];
         SCOPED_TRACE(testing::PrintToString(bytes));
         auto data = TProfileData::Parse(bytes);
-        EXPECT_TRUE(IsValidUtf8(data.Serialize()));
+        EXPECT_EQ(data.Serialize(), bytes);
         data.Write("a", "b", "written");
         EXPECT_EQ(readBack(data, "a", "b"), "written");
         EXPECT_EQ(readBack(TProfileData::Parse(data.Serialize()), "a", "b"), "written");

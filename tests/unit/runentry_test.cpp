@@ -16,7 +16,9 @@ std::string entries(const std::vector<std::pair<std::string, std::string>>& prog
     return ini;
 }
 
-IOperatingSystem::ShellResult refuse(int code) { return {false, code, 0}; }
+headless::ShellReply refuse(int code) {
+    return {false, code, 0};
+}
 }  // namespace
 
 TEST(RunEntry, SplitsCommandTextIntoProgramParametersAndDirectory) {
@@ -38,7 +40,7 @@ TEST(RunEntry, SplitsCommandTextIntoProgramParametersAndDirectory) {
 
 TEST(RunEntry, FailedStartIsReportedAndTheLauncherReset) {
     Fixture f(entries({{"MISSING.EXE", "x $D:\\WORK"}, {"NEXT.EXE", ""}, {"DOC.XYZ", ""}}));
-    f.rig().shellResponder = [](const ShellCall& c) -> IOperatingSystem::ShellResult {
+    f.rig().shellResponder = [](const ShellCall& c) -> headless::ShellReply {
         if (c.file == "MISSING.EXE") return refuse(2);
         if (c.file == "DOC.XYZ") return refuse(31);
         return {true, 33, 7};
@@ -74,13 +76,14 @@ TEST(RunEntry, MetaEntriesAndTheStartupGroup) {
         "Name4=R\nProgName4=metarun\nName5=RX\nProgName5=metarun\nParam5=x\n"
         "[SUBPROGRAMS]\nProgName1=FIRST.EXE\nParam1=-a\nProgName2=METARUN\nProgName3=THIRD.EXE\n"
         "ProgName4=NEVER.EXE\n");
-    f.rig().shellResponder = [](const ShellCall& c) -> IOperatingSystem::ShellResult {
-        return c.file == "METARUN" ? refuse(2) : IOperatingSystem::ShellResult{true, 33, 9};
+    f.rig().shellResponder = [](const ShellCall& c) -> headless::ShellReply {
+        return c.file == "METARUN" ? refuse(2) : headless::ShellReply{true, 33, 9};
     };
     f.app.Run();  // shows the window: the first "Startup" group runs until a start fails
     EXPECT_EQ(f.rig().shellCalls, (std::vector<ShellCall>{{"FIRST.EXE", "-a", "C:\\", 1}, {"METARUN", "", "C:\\", 1}}));
     ASSERT_EQ(f.rig().messageBoxes.size(), 1u);
     EXPECT_EQ(f.rig().messageBoxes[0].text, "File was not found.");
+    EXPECT_EQ(f.rig().formsShown, (std::vector<std::string>{"TTolvekForm"}));  // shown all the same
 
     f.main().Popit.Items().Items(3)->Click();
     EXPECT_EQ(f.rig().modalShown, (std::vector<std::string>{"TRunDlg"}));
@@ -117,9 +120,11 @@ TEST(Launcher, WatchesTheStartedProcessUntilItEnds) {
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(headless::openProcessHandles(), 0u);
 
-    // A refused start changes nothing but the instance result, and never reports an end.
-    rig.shellResponder = [](const ShellCall&) { return refuse(3); };
+    // A refused start changes nothing but the instance result, and never reports an end;
+    // a process handle it came with is let go.
+    rig.shellResponder = [](const ShellCall&) { return headless::ShellReply{false, 3, 55}; };
     EXPECT_THROW(launcher.Launch(), ELaunchError);
+    EXPECT_EQ(headless::openProcessHandles(), 0u);
     headless::advance(3000);
     EXPECT_EQ(finished, 1);
     rig.shellResponder = nullptr;

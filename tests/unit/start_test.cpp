@@ -47,6 +47,19 @@ TEST(MainWindow, SettingsLoadedAtCreation) {
     }
 }
 
+TEST(MainWindow, AnsiConfigurationIsReadAndWrittenInTheSystemCodePage) {
+    Fixture f("[CONFIG]\r\nCaption=\xC1\xEB\xEE\xEA\r\nQuickClose=1\r\n");
+    f.rig().ansiCodePage = 1251;
+    f.main().LoadSettings();
+    EXPECT_EQ(f.main().spdTvk.Caption(), "Блок");
+    f.main().History->front() = "блокнот";
+    f.main().Close();
+    const std::string head =
+        "[CONFIG]\r\nCaption=\xC1\xEB\xEE\xEA\r\nQuickClose=1\r\nLeft=0\r\nTop=0\r\nStayOnTop=0\r\nAlwaysPopup=0\r\n"
+        "[ALLINFO]\r\nLegacy1=\xE1\xEB\xEE\xEA\xED\xEE\xF2\r\nLegacy2=\r\n";
+    EXPECT_EQ(f.bytes().substr(0, head.size()), head);
+}
+
 TEST(MainWindow, OffScreenPositionIsBroughtBackOnTheDesktop) {
     auto place = [](const std::string& config, std::vector<TRect> monitors = {{0, 0, 1024, 768}}) {
         TempDir dir;
@@ -136,7 +149,7 @@ TEST(MainWindow, ModesOfTheTolvekSubmenu) {
     EXPECT_EQ(m.Left(), 500 - 52);
 
     m.Howtouse1->Click();
-    EXPECT_EQ(f.rig().helpCalls, (std::vector<headless::HelpCall>{{"", HELP_CONTENTS, 0}}));
+    EXPECT_EQ(f.rig().helpCalls, (std::vector<headless::HelpCall>{{"", HELP_CONTENTS, 0, ""}}));
 }
 
 TEST(MainWindow, ShortcutsActWhileTheButtonHasFocus) {

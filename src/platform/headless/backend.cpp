@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "platform/datetime.h"
 #include "platform/drivers.h"
@@ -71,6 +72,7 @@ public:
         if (Application && headless::rig().capture == form_) headless::rig().capture = nullptr;
     }
     void Repaint() override { ++headless::rig().repaints; }
+    void Show() override { headless::rig().formsShown.push_back(form_->ClassName()); }
     int RunModal() override {
         auto& rig = headless::rig();
         rig.modalShown.push_back(form_->ClassName());
@@ -187,6 +189,11 @@ public:
         return fs::is_regular_file(fs::path(path), ec);
     }
     std::string WindowsDirectory() override { return headless::rig().windowsDir; }
+    const IAnsiCodePage& AnsiCodePage() override {
+        const IAnsiCodePage* codePage = TableCodePage(headless::rig().ansiCodePage);
+        if (!codePage) throw std::invalid_argument("the headless backend knows code pages 1252 and 1251 only");
+        return *codePage;
+    }
     std::optional<std::string> ReadFile(const std::string& path) override {
         ++headless::rig().fileReads;
         std::error_code ec;
@@ -263,22 +270,22 @@ public:
                              int showCmd) override {
         auto& rig = headless::rig();
         rig.shellCalls.push_back({file, parameters, directory, showCmd});
-        if (rig.shellResponder) return rig.shellResponder(rig.shellCalls.back());
-        std::uintptr_t handle = rig.nextProcess++;
-        rig.processes[handle] = STILL_ACTIVE;
-        return {true, 33, handle};
+        headless::ShellReply reply{true, 33, 0};
+        if (rig.shellResponder) {
+            reply = rig.shellResponder(rig.shellCalls.back());
+        } else {
+            reply.process = rig.nextProcess++;
+            rig.processes[reply.process] = STILL_ACTIVE;
+        }
+        if (reply.process) rig.openedProcesses.push_back(reply.process);
+        return {reply.ok, reply.instApp, reply.process ? TProcessHandle(*this, reply.process) : TProcessHandle()};
     }
-    bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) override {
+    bool GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) override {
         auto& rig = headless::rig();
-        auto it = rig.processes.find(process);
+        auto it = rig.processes.find(process.get());
         if (it == rig.processes.end()) return false;
         exitCode = it->second;
         return true;
-    }
-    void CloseProcess(std::uintptr_t process) override {
-        auto& rig = headless::rig();
-        rig.closedProcesses.push_back(process);
-        rig.processes.erase(process);
     }
     unsigned WinExec(const std::string& commandLine, int showCmd) override {
         auto& rig = headless::rig();
@@ -307,7 +314,11 @@ public:
         return true;
     }
     bool WinHelp(const std::string& file, unsigned command, std::uintptr_t data) override {
-        headless::rig().helpCalls.push_back({file, command, data});
+        headless::rig().helpCalls.push_back({file, command, data, {}});
+        return true;
+    }
+    bool WinHelpKey(const std::string& file, const std::string& keyword) override {
+        headless::rig().helpCalls.push_back({file, HELP_KEY, 0, keyword});
         return true;
     }
     TSystemTime GetLocalTime() override {
@@ -320,6 +331,19 @@ public:
         return month >= 1 && month <= static_cast<int>(names.size()) ? names[static_cast<std::size_t>(month - 1)] : "";
     }
     std::string TimeSeparator() override { return headless::rig().timeSeparator; }
+    std::string LayoutKeyName(Word key) override {
+        const auto& layout = headless::rig().keyboardLayout;
+        if (!layout) return IOperatingSystem::LayoutKeyName(key);
+        auto it = layout->find(key);
+        return it == layout->end() ? std::string() : it->second;
+    }
+
+private:
+    void CloseProcess(std::uintptr_t process) override {
+        auto& rig = headless::rig();
+        rig.closedProcesses.push_back(process);
+        rig.processes.erase(process);
+    }
 };
 
 }  // namespace
@@ -366,10 +390,7 @@ bool headless::pressKey(TForm& form, Word key, TShiftState shift) {
 
 std::size_t headless::openProcessHandles() {
     auto& r = rig();
-    std::size_t open = 0;
-    for (std::uintptr_t h = 100; h < r.nextProcess; ++h)
-        if (std::find(r.closedProcesses.begin(), r.closedProcesses.end(), h) == r.closedProcesses.end()) ++open;
-    return open;
+    return r.openedProcesses.size() - r.closedProcesses.size();
 }
 
 std::unique_ptr<IControlDriver> newControlDriver(TControl* control) { return std::make_unique<ControlDriver>(control); }

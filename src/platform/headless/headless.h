@@ -28,6 +28,7 @@ struct HelpCall {
     std::string file;
     unsigned command = 0;
     std::uintptr_t data = 0;
+    std::string keyword;  // of HELP_KEY
     bool operator==(const HelpCall&) const = default;
 };
 
@@ -41,6 +42,13 @@ struct ShellCall {
     std::string file, parameters, directory;
     int show = 0;
     bool operator==(const ShellCall&) const = default;
+};
+
+// What a scripted shell answers; a nonzero process is handed out as open.
+struct ShellReply {
+    bool ok = false;
+    int instApp = 0;
+    std::uintptr_t process = 0;
 };
 
 struct WinExecCall {
@@ -60,6 +68,8 @@ struct Rig {
     // cancelled. Each shown class name is recorded.
     std::map<std::string, std::function<void(TForm&)>> modalResponders;
     std::vector<std::string> modalShown;
+    // Class names of forms shown modelessly, in order.
+    std::vector<std::string> formsShown;
 
     // Popup menus: each position is recorded; the responder picks the item.
     std::vector<TPoint> popups;
@@ -85,6 +95,8 @@ struct Rig {
     std::vector<std::string> longMonthNames{"January", "February", "March",     "April",   "May",      "June",
                                             "July",    "August",   "September", "October", "November", "December"};
     std::string timeSeparator = ":";
+    // The keyboard layout's names of virtual keys; unset is a US layout.
+    std::optional<std::map<Word, std::string>> keyboardLayout;
 
     // Common dialogs: the responder fills in FileName and accepts or not.
     std::function<bool(TOpenDialog&)> dialogResponder;
@@ -93,10 +105,10 @@ struct Rig {
     // Program starts. Without a responder every start succeeds with a new
     // running process; processes[handle] is its exit code (259 while running).
     std::vector<ShellCall> shellCalls;
-    std::function<IOperatingSystem::ShellResult(const ShellCall&)> shellResponder;
+    std::function<ShellReply(const ShellCall&)> shellResponder;
     std::map<std::uintptr_t, unsigned> processes;
     std::uintptr_t nextProcess = 100;
-    std::vector<std::uintptr_t> closedProcesses;
+    std::vector<std::uintptr_t> openedProcesses, closedProcesses;
     std::vector<WinExecCall> winExecCalls;
     unsigned winExecResult = 33;
 
@@ -105,6 +117,8 @@ struct Rig {
     // The user's application-data folder; empty, as by default, the
     // platform has none.
     std::string userDataDir;
+    // The system's ANSI code page: 1252 or 1251.
+    unsigned ansiCodePage = 1252;
     int fileReads = 0;
     std::vector<ExitWindowsCall> exitWindowsCalls;
     bool shutdownPrivilege = false;
@@ -153,7 +167,7 @@ void advance(unsigned ms);
 // Sets the local time as of now; it runs on as advance() moves the clock.
 void setLocalTime(Word year, Word month, Word day, Word hour, Word minute, Word second, Word msec = 0);
 
-// Handles started and not yet closed.
+// Handles handed out and not yet closed.
 std::size_t openProcessHandles();
 
 // A key pressed while `form` is active: the form first (shortcuts, default

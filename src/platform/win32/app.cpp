@@ -1,8 +1,9 @@
 // The application driver: message loop, key pre-translation, message boxes,
 // cursor shape and the desktop.
 #include "platform/win32/win32.h"
-// After <windows.h>, which it needs.
+// After <windows.h>, which they need.
 #include <commctrl.h>
+#include <objbase.h>
 
 namespace win32 {
 
@@ -46,12 +47,20 @@ TThreadWindowsDisabled::~TThreadWindowsDisabled() {
 }
 
 TWin32Application::TWin32Application(TApplication* app) : app_(app) {
+    // The shell wants COM on the thread that calls ShellExecuteEx: some
+    // associations (URL protocols, packaged applications) go through it.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    comInitialized_ = SUCCEEDED(com);
     // Loads the common controls that the manifest asks for, so that buttons
     // and boxes get the system's current look.
     INITCOMMONCONTROLSEX init{};
     init.dwSize = sizeof init;
     init.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&init);
+}
+
+TWin32Application::~TWin32Application() {
+    if (comInitialized_) ::CoUninitialize();
 }
 
 TWin32Application& AppDriver() {

@@ -1,7 +1,9 @@
 // Operating-system services on the real API.
 #include <algorithm>
+#include <climits>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 
 #include "platform/win32/win32.h"
 // Needs <windows.h> before it.
@@ -91,6 +93,39 @@ std::wstring LongPath(std::string_view utf8) {
     if (full.size() < kClassicLimit) return path.size() < kClassicLimit ? path : full;
     if (startsWith(full, L"\\\\")) return std::wstring(kLongUncPrefix) + full.substr(2);
     return std::wstring(kLongPrefix) + full;
+}
+
+namespace {
+int apiLength(std::size_t size) {
+    if (size > INT_MAX) throw std::length_error("text too long to convert");
+    return static_cast<int>(size);
+}
+}  // namespace
+
+std::string TSystemCodePage::ToUtf8(std::string_view ansi) const {
+    if (ansi.empty()) return {};
+    const int length = apiLength(ansi.size());
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), n);
+    return Narrow(wide);
+}
+
+bool TSystemCodePage::FromUtf8(std::string_view utf8, std::string& ansi) const {
+    const std::wstring wide = Widen(utf8);
+    ansi.clear();
+    if (wide.empty()) return true;
+    const int length = apiLength(wide.size());
+    // A UTF-8 system code page takes neither the flag nor the report.
+    const bool utf8System = ::GetACP() == CP_UTF8;
+    const DWORD flags = utf8System ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL lost = FALSE;
+    BOOL* report = utf8System ? nullptr : &lost;
+    const int n = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, nullptr, report);
+    if (n <= 0) return false;
+    ansi.resize(static_cast<std::size_t>(n));
+    ::WideCharToMultiByte(CP_ACP, flags, wide.data(), length, ansi.data(), n, nullptr, report);
+    return !lost;
 }
 
 bool TWin32OS::FileExists(const std::string& path) {
@@ -271,23 +306,20 @@ IOperatingSystem::ShellResult TWin32OS::ShellExecute(const std::string& file, co
                 break;
         }
     }
-    if (result.ok) {
-        result.process = reinterpret_cast<std::uintptr_t>(info.hProcess);
-    } else if (info.hProcess) {
-        ::CloseHandle(info.hProcess);
-    }
+    if (info.hProcess) result.process = TProcessHandle(*this, reinterpret_cast<std::uintptr_t>(info.hProcess));
+    if (!result.ok) result.process.reset();
     return result;
 }
 
-bool TWin32OS::GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) {
+bool TWin32OS::GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) {
     DWORD code = 0;
-    if (!process || !::GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &code)) return false;
+    if (!process || !::GetExitCodeProcess(reinterpret_cast<HANDLE>(process.get()), &code)) return false;
     exitCode = code;
     return true;
 }
 
 void TWin32OS::CloseProcess(std::uintptr_t process) {
-    if (process) ::CloseHandle(reinterpret_cast<HANDLE>(process));
+    ::CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
 unsigned TWin32OS::WinExec(const std::string& commandLine, int showCmd) {
@@ -358,10 +390,19 @@ bool TWin32OS::ExitWindowsEx(unsigned flags, unsigned reserved) {
     return ::ExitWindowsEx(flags, reserved) != 0;
 }
 
+namespace {
+HWND helpOwner() {
+    return Application && Application->MainForm ? FormDriverOf(Application->MainForm)->ExistingHandle() : nullptr;
+}
+}  // namespace
+
 bool TWin32OS::WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) {
-    HWND owner = nullptr;
-    if (Application && Application->MainForm) owner = FormDriverOf(Application->MainForm)->ExistingHandle();
-    return ::WinHelpW(owner, Widen(helpFile).c_str(), command, static_cast<ULONG_PTR>(data)) != 0;
+    return ::WinHelpW(helpOwner(), Widen(helpFile).c_str(), command, static_cast<ULONG_PTR>(data)) != 0;
+}
+
+bool TWin32OS::WinHelpKey(const std::string& helpFile, const std::string& keyword) {
+    const std::wstring key = Widen(keyword);
+    return ::WinHelpW(helpOwner(), Widen(helpFile).c_str(), HELP_KEY, reinterpret_cast<ULONG_PTR>(key.c_str())) != 0;
 }
 
 TSystemTime TWin32OS::GetLocalTime() {
@@ -392,6 +433,25 @@ std::string TWin32OS::LongMonthName(int month) {
 
 std::string TWin32OS::TimeSeparator() {
     return localeText(LOCALE_STIME);
+}
+
+std::string TWin32OS::LayoutKeyName(Word key) {
+    const HKL layout = ::GetKeyboardLayout(0);
+    if (keyNames_.empty() || layout != keyLayout_) {
+        keyNames_.assign(256, {});
+        for (UINT vk = 1; vk < 256; ++vk) {
+            // The extended bit tells the numeric pad's keys from the main ones;
+            // a scan code that leads to another key names that key, not this.
+            const UINT scan = ::MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC_EX, layout);
+            if (!scan || ::MapVirtualKeyExW(scan, MAPVK_VSC_TO_VK_EX, layout) != vk) continue;
+            const LONG param = static_cast<LONG>((scan & 0xFF) << 16 | ((scan & 0xFF00) ? 1u << 24 : 0u));
+            wchar_t name[64] = {};
+            const int n = ::GetKeyNameTextW(param, name, 64);
+            if (n > 0) keyNames_[vk] = Narrow(std::wstring_view(name, static_cast<std::size_t>(n)));
+        }
+        keyLayout_ = layout;
+    }
+    return keyNames_[key & 0xFF];
 }
 
 }  // namespace win32

@@ -49,6 +49,7 @@
 
 namespace win32 {
 
+// Our strings are UTF-8, and WTF-8 where a name holds an unpaired surrogate.
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 // A path for the file functions at any length: as given while it is short
@@ -113,9 +114,16 @@ struct IconTraits {
     static type empty() { return nullptr; }
     static void close(type h) { ::DestroyIcon(h); }
 };
-struct KernelTraits {  // files, processes, tokens
+// Files fail as INVALID_HANDLE_VALUE; processes, threads and tokens as NULL,
+// and INVALID_HANDLE_VALUE is then the current process's own handle.
+struct FileTraits {
     using type = HANDLE;
     static type empty() { return INVALID_HANDLE_VALUE; }
+    static void close(type h) { ::CloseHandle(h); }
+};
+struct KernelTraits {
+    using type = HANDLE;
+    static type empty() { return nullptr; }
     static void close(type h) { ::CloseHandle(h); }
 };
 struct GdiTraits {  // pens, brushes, bitmaps, regions
@@ -138,7 +146,7 @@ using TWindow = THandle<WindowTraits>;
 using TMenuHandle = THandle<MenuTraits>;
 using TFont = THandle<FontTraits>;
 using TIcon = THandle<IconTraits>;
-using TFile = THandle<KernelTraits>;
+using TFile = THandle<FileTraits>;
 using TKernelObject = THandle<KernelTraits>;
 using TLocalMemory = THandle<LocalTraits>;
 using TGdiObject = THandle<GdiTraits>;
@@ -229,6 +237,7 @@ class TWin32Timer;
 class TWin32Application : public IApplicationDriver {
 public:
     explicit TWin32Application(TApplication* app);
+    ~TWin32Application() override;
 
     void TitleChanged() override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
@@ -255,6 +264,7 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     TApplication* app_;
+    bool comInitialized_ = false;
     TWindow window_;
     TCursor cursor_ = TCursor::Default;
     // Timers alive now; a tick for one that is gone is dropped.
@@ -484,6 +494,14 @@ public:
     bool Execute(TOpenDialog& dialog) override;
 };
 
+// The system's ANSI code page, through the system's own conversion.
+class TSystemCodePage : public IAnsiCodePage {
+public:
+    unsigned Number() const override { return ::GetACP(); }
+    std::string ToUtf8(std::string_view ansi) const override;
+    bool FromUtf8(std::string_view utf8, std::string& ansi) const override;
+};
+
 class TWin32OS : public IOperatingSystem {
 public:
     bool FileExists(const std::string& path) override;
@@ -495,20 +513,30 @@ public:
     std::string FullPath(const std::string& path) override;
     std::string UserDataDirectory() override;
     bool CreateDir(const std::string& dir) override;
+    const IAnsiCodePage& AnsiCodePage() override { return codePage_; }
     ShellResult ShellExecute(const std::string& file, const std::string& parameters, const std::string& directory,
                              int showCmd) override;
-    bool GetExitCodeProcess(std::uintptr_t process, unsigned& exitCode) override;
-    void CloseProcess(std::uintptr_t process) override;
+    bool GetExitCodeProcess(const TProcessHandle& process, unsigned& exitCode) override;
     unsigned WinExec(const std::string& commandLine, int showCmd) override;
     std::string LoadString(unsigned id) override;
     FreeResources GetFreeResources() override;
     bool EnableShutdownPrivilege() override;
     bool ExitWindowsEx(unsigned flags, unsigned reserved) override;
     bool WinHelp(const std::string& helpFile, unsigned command, std::uintptr_t data) override;
+    bool WinHelpKey(const std::string& helpFile, const std::string& keyword) override;
     TSystemTime GetLocalTime() override;
     std::uint64_t GetTickCount64() override;
     std::string LongMonthName(int month) override;
     std::string TimeSeparator() override;
+    std::string LayoutKeyName(Word key) override;
+
+private:
+    void CloseProcess(std::uintptr_t process) override;
+
+    TSystemCodePage codePage_;
+    // Key names of the layout they were read for; shortcut parsing asks often.
+    HKL keyLayout_ = nullptr;
+    std::vector<std::string> keyNames_;
 };
 
 }  // namespace win32
