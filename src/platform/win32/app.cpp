@@ -1,8 +1,6 @@
 // The application driver: message loop, key pre-translation, message boxes,
 // cursor shape and the desktop.
 #include "platform/win32/win32.h"
-// After <windows.h>, which it needs.
-#include <commctrl.h>
 
 namespace win32 {
 

@@ -2,8 +2,11 @@
 // owning handle template, and the driver classes that the factory creates.
 #pragma once
 
-// The portable headers define names that <windows.h> turns into macros
-// (IDOK, MB_OK, EWX_LOGOFF, ...), so they must come first.
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
 #include "platform/canvas.h"
 #include "platform/dialogs.h"
 #include "platform/drivers.h"
@@ -14,35 +17,7 @@
 #include "platform/menus.h"
 #include "platform/os.h"
 #include "platform/timers.h"
-
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef _UNICODE
-#define _UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-// These two need <windows.h> before them.
-#include <commdlg.h>
-#include <shellapi.h>
-
-// Member names of the portable interfaces that the SDK redefines.
-#undef LoadString
-#undef MessageBox
-#undef ReplaceFile
-#undef ShellExecute
-#undef WinHelp
-
-#include <string>
-#include <string_view>
-#include <unordered_set>
-#include <vector>
+#include "platform/win32/winapi.h"
 
 namespace win32 {
 
