@@ -2,6 +2,7 @@
 // owning handle template, and the driver classes that the factory creates.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -232,6 +233,10 @@ private:
 // The application driver of the running application object.
 TWin32Application& AppDriver();
 
+// A control's child window, and what every kind shares: the subclass that
+// turns messages into the portable control's events, fonts, focus, and the
+// changes common to all windows. Each kind of control has a class of its own
+// below, which the factory picks by the control's kind.
 class TWin32Control : public IControlDriver {
 public:
     explicit TWin32Control(TControl* control);
@@ -248,45 +253,244 @@ public:
     HWND Handle() const { return window_.get(); }
     TControl* Control() const { return control_; }
     void SetFont(HFONT font);
-    // Owner drawing of bitmap buttons and bevels.
-    void Draw(const DRAWITEMSTRUCT& item);
-    // A notification the child window sent to its parent.
-    bool Notify(UINT code);
+    // Owner drawing, for the kinds that draw themselves.
+    virtual void Draw(const DRAWITEMSTRUCT&) {}
+    // A notification the child window sent to its parent; true when used.
+    virtual bool Notify(UINT) { return false; }
     // Our control behind a child window, or none.
     static TWin32Control* FromWindow(HWND hwnd);
 
-private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT callOld(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        return ::CallWindowProcW(oldProc_, hwnd, msg, wParam, lParam);
+protected:
+    struct TWindowKind {
+        const wchar_t* className = nullptr;  // none: the control has no window
+        DWORD style = 0;                     // beyond WS_CHILD and the state
+        DWORD exStyle = 0;
+        bool ours = false;  // a class of ours, registered on first use
+        UINT classStyle = 0;
+    };
+    virtual TWindowKind windowKind() const = 0;
+    // The window exists: it takes the control's state.
+    virtual void created() {}
+    // The kind's messages; the default is the window's own procedure.
+    virtual LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        return callDefault(hwnd, msg, wParam, lParam);
     }
-    void createLate();
-    void loadGlyph();
-    int windowWidth() const;
-    int windowHeight() const;
-    void fillItems();
-    void drawButton(const DRAWITEMSTRUCT& item);
-    void drawListItem(const DRAWITEMSTRUCT& item);
-    bool takesFocus() const;
+    // The kind's share of a change, after what all kinds do.
+    virtual void changed(TControlChange) {}
+    // The window style after a change of style; `style` has the tab stop.
+    virtual DWORD restyle(DWORD style) { return style; }
+    virtual void showText();
+    virtual std::string shownText() const { return control_->Text(); }
+    virtual int windowWidth() const { return control_->Width(); }
+    virtual int windowHeight() const { return control_->Height(); }
+    virtual bool takesFocus() const { return control_->TabStop; }
+    virtual void fontChanged() {}
 
-    // The custom-drawn control and the panel (canvas.cpp).
-    LRESULT customMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void createWnd();
-    // The string grid (grid.cpp).
-    LRESULT gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void gridPaint(HDC dc);
-    void gridScrollBars();
-    void gridMoveTo(int col, int row);
-    int gridBorderAt(int x, int y) const;
+    LRESULT callDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+    // Runs `f` through the dispatcher; false when this driver did not
+    // survive it (a form freed on the way), so nothing may touch it then.
+    template <class F>
+    bool dispatch(F&& f) {
+        std::weak_ptr<int> alive = life_;
+        Application->Dispatch(std::forward<F>(f));
+        return !alive.expired();
+    }
+    HWND hwnd() const { return window_.get(); }
 
     TControl* control_;
-    TWindow window_;
-    WNDPROC oldProc_ = nullptr;
     HFONT font_ = nullptr;  // owned by the form
-    TIcon glyph_;
     bool destroying_ = false;
-    // A column border the user drags in a grid.
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self);
+    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void createLate();
+
+    TWindow window_;
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+};
+
+// The form's menu bar, which has no window of its own.
+class TNoWindowDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override { return {}; }
+};
+
+class TButtonDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    DWORD restyle(DWORD style) override;
+};
+
+// An owner-drawn button with a small glyph left of its caption.
+class TGlyphButtonDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+    void Draw(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { loadGlyph(); }
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void changed(TControlChange what) override;
+    DWORD restyle(DWORD style) override;
+    bool takesFocus() const override;
+
+private:
+    void loadGlyph();
+    TIcon glyph_;
+};
+
+class TLabelDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void changed(TControlChange what) override;
+    DWORD restyle(DWORD style) override;
+    int windowWidth() const override;
+    bool takesFocus() const override { return false; }
+};
+
+class TComboBoxDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { fillItems(); }
+    void changed(TControlChange what) override;
+    int windowHeight() const override;
+
+private:
+    void fillItems();
+};
+
+class TMemoDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    DWORD restyle(DWORD style) override;
+    std::string shownText() const override;
+};
+
+// A raised frame, under its siblings.
+class TBevelDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    void Draw(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    bool takesFocus() const override { return false; }
+};
+
+class TCheckBoxDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { showCheck(); }
+    void changed(TControlChange what) override;
+
+private:
+    void showCheck();
+};
+
+class TPanelDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override;
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void changed(TControlChange what) override;
+    bool takesFocus() const override { return false; }
+};
+
+class TDirectoryListDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+    void Draw(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { fillItems(); }
+    void changed(TControlChange what) override;
+    void fontChanged() override;
+
+private:
+    void fillItems();
+};
+
+class TDriveComboDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { fillItems(); }
+    void changed(TControlChange what) override;
+    void showText() override { selectDrive(); }
+    int windowHeight() const override;
+
+private:
+    void fillItems();
+    void selectDrive();
+};
+
+// The custom-drawn control (canvas.cpp).
+class TCustomDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override;
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+};
+
+// The string grid (grid.cpp). The border drag lives here and nowhere else.
+class TGridDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { refresh(); }
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void changed(TControlChange what) override;
+    DWORD restyle(DWORD style) override;
+
+private:
+    TStringGrid* grid() const { return static_cast<TStringGrid*>(control_); }
+    void refresh();
+    void paint(HDC dc);
+    void scrollBars();
+    void moveTo(int col, int row);
+    int borderAt(int x, int y) const;
+
     int dragCol_ = -1, dragStartX_ = 0, dragStartWidth_ = 0;
 };
 
