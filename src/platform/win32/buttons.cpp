@@ -5,6 +5,11 @@ namespace win32 {
 
 namespace {
 
+const TGlyphed& glyphOf(const TControl* c) {
+    if (c->Kind() == TControlKind::SpeedButton) return *static_cast<const TSpeedButton*>(c);
+    return *static_cast<const TBitBtn*>(c);
+}
+
 void drawCheckMark(HDC dc, int left, int top) {
     TGdiObject pen(::CreatePen(PS_SOLID, 3, RGB(0, 128, 0)));
     TSelectGuard selected(dc, pen.get());
@@ -39,15 +44,10 @@ TWin32Control::TWindowKind TGlyphButtonDriver::windowKind() const {
     return {L"BUTTON", BS_OWNERDRAW};
 }
 
-bool TGlyphButtonDriver::takesFocus() const {
-    // A speed button takes the focus only as its form's default button.
-    return static_cast<const TSpeedButton*>(control_)->Default;
-}
-
 void TGlyphButtonDriver::loadGlyph() {
     glyph_.reset();
-    auto* button = static_cast<TSpeedButton*>(control_);
-    if (button->HasGlyph && button->Glyph == TGlyph::AppIcon) glyph_ = LoadAppIcon(16);
+    const TGlyphed& button = glyphOf(control_);
+    if (button.HasGlyph && button.Glyph == TGlyph::AppIcon) glyph_ = LoadAppIcon(16);
 }
 
 bool TGlyphButtonDriver::Notify(UINT code) {
@@ -67,13 +67,6 @@ LRESULT TGlyphButtonDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             // button asks for mouse-leave tracking, which Wine serves by polling
             // with a timer for as long as the pointer rests on the button.
             if (::GetCapture() != hwnd) return 0;
-            break;
-        case WM_SETFOCUS:
-            if (!takesFocus()) {
-                // A click would focus it; the form keeps the focus instead.
-                ::SetFocus(::GetAncestor(hwnd, GA_ROOT));
-                return 0;
-            }
             break;
         default:
             break;
@@ -101,13 +94,13 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     ::DrawFrameControl(dc, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
 
     int textLeft = rc.left + 4;
-    auto* button = static_cast<TSpeedButton*>(control_);
-    if (button->HasGlyph) {
-        const int size = button->Glyph == TGlyph::AppIcon ? 16 : 18;
+    const TGlyphed& button = glyphOf(control_);
+    if (button.HasGlyph) {
+        const int size = button.Glyph == TGlyph::AppIcon ? 16 : 18;
         const int left = rc.left + 4 + offset, top = rc.top + (rc.bottom - rc.top - size) / 2 + offset;
         if (glyph_)
             ::DrawIconEx(dc, left, top, glyph_.get(), 16, 16, 0, nullptr, DI_NORMAL);
-        else if (button->Glyph == TGlyph::CheckMark)
+        else if (button.Glyph == TGlyph::CheckMark)
             drawCheckMark(dc, left, top);
         textLeft = rc.left + 4 + size + 2;
     }
@@ -132,6 +125,44 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
         RECT focus = rc;
         ::InflateRect(&focus, -3, -3);
         ::DrawFocusRect(dc, &focus);
+    }
+}
+
+// ---- speed buttons ----
+
+LRESULT TSpeedButtonDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // The press is tracked here, since the system's button would take the
+    // focus with it: a click on "..." must leave it in the box beside.
+    auto inside = [&] {
+        RECT rc{};
+        ::GetClientRect(hwnd, &rc);
+        const POINT p{MouseX(lParam), MouseY(lParam)};
+        return ::PtInRect(&rc, p) != FALSE;
+    };
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            ::SetCapture(hwnd);
+            ::SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (::GetCapture() == hwnd) ::SendMessageW(hwnd, BM_SETSTATE, inside() ? TRUE : FALSE, 0);
+            return 0;
+        case WM_LBUTTONUP: {
+            if (::GetCapture() != hwnd) return 0;
+            const bool click = inside();
+            ::ReleaseCapture();
+            if (click) {
+                TControl* control = control_;
+                dispatch([control] { control->Click(); });
+            }
+            return 0;
+        }
+        case WM_CAPTURECHANGED:
+            ::SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
+            return 0;
+        default:
+            return TGlyphButtonDriver::message(hwnd, msg, wParam, lParam);
     }
 }
 

@@ -23,11 +23,6 @@ HWND parentWindowOf(TControl* control) {
     return static_cast<TWin32Control*>(parent->Driver())->Handle();
 }
 
-// The focus went to `to`, elsewhere in the same form.
-bool focusMovedWithinForm(HWND from, HWND to) {
-    return to && ::GetAncestor(to, GA_ROOT) == ::GetAncestor(from, GA_ROOT) && to != from && !::IsChild(from, to);
-}
-
 DWORD labelAlignment(const TControl* control) {
     switch (static_cast<const TLabel*>(control)->Alignment) {
         case TAlignment::Right:
@@ -97,7 +92,7 @@ void TWin32Control::Create(HWND parent, TWin32Form& form, int id) {
     if (window_ || !parent || !kind.className) return;
     if (kind.ours) RegisterControlClass(kind.className, kind.classStyle);
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
-    if (takesFocus()) style |= WS_TABSTOP;
+    if (control_->TabStop && control_->TakesFocus()) style |= WS_TABSTOP;
     if (control_->Visible()) style |= WS_VISIBLE;
     if (!control_->Enabled()) style |= WS_DISABLED;
     HWND hwnd = ::CreateWindowExW(kind.exStyle, kind.className, Widen(shownText()).c_str(), style, control_->Left(),
@@ -151,10 +146,11 @@ LRESULT TWin32Control::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             dispatch([&] { control->MouseMove(shift, x, y); });
             return r;
         }
-        case WM_KILLFOCUS: {
+        case WM_SETFOCUS: {
             const LRESULT r = message(hwnd, msg, wParam, lParam);
-            TControl* control = control_;
-            if (focusMovedWithinForm(hwnd, reinterpret_cast<HWND>(wParam))) dispatch([control] { control->DoExit(); });
+            // A combo box hands the focus on to its edit box.
+            HWND focus = ::GetFocus();
+            if (focus == hwnd || ::IsChild(hwnd, focus)) FocusArrived();
             return r;
         }
         case WM_COMMAND:
@@ -213,13 +209,15 @@ void TWin32Control::Changed(TControlChange what) {
         case TControlChange::Style: {
             if (TForm* form = control_->ParentForm()) SetFont(FormDriverOf(form)->FontFor(control_));
             auto style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE));
-            style = takesFocus() ? (style | WS_TABSTOP) : (style & ~static_cast<DWORD>(WS_TABSTOP));
+            const bool tabStop = control_->TabStop && control_->TakesFocus();
+            style = tabStop ? (style | WS_TABSTOP) : (style & ~static_cast<DWORD>(WS_TABSTOP));
             ::SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>(restyle(style)));
             ::InvalidateRect(hwnd, nullptr, TRUE);
             break;
         }
         case TControlChange::Items:
         case TControlChange::Checked:
+        case TControlChange::Current:
             break;
     }
     changed(what);
@@ -233,17 +231,20 @@ void TWin32Control::Repaint() {
 
 void TWin32Control::SetFocus() {
     TForm* form = control_->ParentForm();
-    if (!form || destroying_) return;
-    TWin32Form& formDriver = *FormDriverOf(form);
+    if (!form || destroying_ || !control_->CanFocus()) return;
     // Forms focus a control before they are shown (in OnShow, say), so the
     // windows are made now and the focus waits for the activation.
-    HWND formWindow = formDriver.Handle();
+    HWND formWindow = FormDriverOf(form)->Handle();
     if (!window_) createLate();
-    if (!window_) return;
-    if (::GetActiveWindow() == formWindow)
+    if (window_ && ::GetActiveWindow() == formWindow)
         ::SetFocus(window_.get());
     else
-        formDriver.FocusLater(window_.get());
+        form->SetActiveControl(control_);
+}
+
+void TWin32Control::FocusArrived() {
+    TControl* control = control_;
+    if (TForm* form = control->ParentForm()) dispatch([&] { form->FocusArrived(control); });
 }
 
 bool TWin32Control::Focused() const {

@@ -24,11 +24,6 @@ std::string windowText(HWND hwnd) {
     return Narrow(text);
 }
 
-// The focus went to `to`, elsewhere in the same form.
-bool focusMovedWithinForm(HWND from, HWND to) {
-    return to && ::GetAncestor(to, GA_ROOT) == ::GetAncestor(from, GA_ROOT) && to != from && !::IsChild(from, to);
-}
-
 }  // namespace
 
 // ---- combo boxes ----
@@ -68,13 +63,21 @@ bool TComboBoxDriver::Notify(UINT code) {
         const LRESULT n = ::SendMessageW(box, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
         text.resize(n == CB_ERR ? 0 : static_cast<std::size_t>(n));
         control->TextChangedByUser(Narrow(text));
-    } else if (code == CBN_KILLFOCUS) {
-        // The focus was in the edit box inside; it has moved on by now.
-        if (focusMovedWithinForm(box, ::GetFocus())) dispatch([control] { control->DoExit(); });
+    } else if (code == CBN_SETFOCUS) {
+        // A click into the edit box inside reaches the combo box only so.
+        FocusArrived();
     } else {
         return false;
     }
     return true;
+}
+
+void TComboBoxDriver::SelectAll() {
+    if (hwnd()) ::SendMessageW(hwnd(), CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+}
+
+bool TComboBoxDriver::KeepsKey(Word key) const {
+    return (key == VK_RETURN || key == VK_ESCAPE) && hwnd() && ::SendMessageW(hwnd(), CB_GETDROPPEDSTATE, 0, 0);
 }
 
 // ---- multi-line text ----
@@ -95,6 +98,10 @@ bool TMemoDriver::Notify(UINT code) {
     if (destroying_ || !hwnd() || code != EN_CHANGE || static_cast<TMemo*>(control_)->ReadOnly) return false;
     control_->TextChangedByUser(windowText(hwnd()));
     return true;
+}
+
+void TMemoDriver::SelectAll() {
+    if (hwnd()) ::SendMessageW(hwnd(), EM_SETSEL, 0, -1);
 }
 
 DWORD TMemoDriver::restyle(DWORD) {

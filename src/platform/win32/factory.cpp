@@ -8,6 +8,8 @@ std::unique_ptr<IControlDriver> newControlDriver(TControl* control) {
             return std::make_unique<TButtonDriver>(control);
         case TControlKind::BitmapButton:
             return std::make_unique<TGlyphButtonDriver>(control);
+        case TControlKind::SpeedButton:
+            return std::make_unique<TSpeedButtonDriver>(control);
         case TControlKind::Label:
             return std::make_unique<TLabelDriver>(control);
         case TControlKind::ComboBox:

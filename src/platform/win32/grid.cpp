@@ -64,6 +64,7 @@ void TGridDriver::refresh() {
 
 void TGridDriver::changed(TControlChange what) {
     if (what == TControlChange::Items) refresh();
+    if (what == TControlChange::Current) showCurrent();
 }
 
 DWORD TGridDriver::restyle(DWORD style) {
@@ -125,12 +126,16 @@ void TGridDriver::moveTo(int col, int row) {
     if (grid->ColCount() <= grid->FixedCols || grid->RowCount() <= grid->FixedRows) return;
     col = std::clamp(col, grid->FixedCols, grid->ColCount() - 1);
     row = std::clamp(row, grid->FixedRows, grid->RowCount() - 1);
-    if (!dispatch([&] { grid->SelectedByUser(col, row); }) || !hwnd()) return;
+    if (dispatch([&] { grid->SelectedByUser(col, row); })) showCurrent();
+}
+
+void TGridDriver::showCurrent() {
+    TStringGrid* grid = this->grid();
+    if (!hwnd()) return;
     const RECT rc = clientRect(hwnd());
-    const int line = grid->GridLineWidth;
+    const int line = grid->GridLineWidth, col = grid->Col(), row = grid->Row();
     auto width = [grid](int i) { return grid->ColWidth(i); };
     auto height = [grid](int) { return grid->DefaultRowHeight; };
-    // The current cell comes into view.
     int top = grid->TopRow(), left = grid->LeftCol();
     if (row < top) top = row;
     while (row >= top + fullyVisible(grid->FixedRows, top, grid->RowCount(), line, rc.bottom, height)) ++top;

@@ -191,6 +191,7 @@ private:
 // Private messages of our form windows.
 constexpr UINT WM_TOLVEK_ACTIVATE = WM_APP + 1;  // wParam: 1 activated, 0 deactivated
 constexpr UINT WM_TOLVEK_CHILDREN = WM_APP + 2;  // create controls added after the window
+constexpr UINT WM_TOLVEK_FORWARD = WM_APP + 3;   // hand the activation to the form that should have it
 
 class TWin32Form;
 class TWin32Timer;
@@ -208,14 +209,24 @@ public:
     std::vector<TRect> Monitors() override;
     TPoint CursorPos() override;
 
-    // Gives the form of a key press's window the first look at it (menu
-    // shortcuts, accelerators, Enter, Esc, Tab); true when it used the key.
+    // Routes a key press through its form (TForm::KeyDown) before the
+    // window sees it; true when the form used the key.
     bool PreTranslate(const MSG& msg);
     // One message of a loop: pre-translation, then the usual way.
     void Pump(const MSG& msg);
     bool Busy() const { return cursor_ == TCursor::HourGlass; }
-    // The hidden window that carries the application title and the timers.
+    // The window that owns every form: it carries the application title and
+    // the program's one taskbar button, has no size, and hands its
+    // activation on to a form. The timers run on it too.
     HWND Window();
+    // Makes the owner visible, so that its taskbar button shows.
+    void ShowOwner();
+    // Modal forms, innermost last: while one runs, activating the program or
+    // another of its forms brings that one forward.
+    void EnterModal(HWND form) { modal_.push_back(form); }
+    void LeaveModal(HWND form) { std::erase(modal_, form); }
+    // A form was activated: behind a modal form it passes the activation on.
+    void FormActivated(HWND form);
     void AddTimer(TWin32Timer* timer) { timers_.insert(timer); }
     void RemoveTimer(TWin32Timer* timer) { timers_.erase(timer); }
     bool Runs(const TTimer& timer) const;
@@ -226,6 +237,12 @@ private:
     TApplication* app_;
     TWindow window_;
     TCursor cursor_ = TCursor::Default;
+    // Hands the activation to `target` from the queue: it must not change
+    // inside its own message.
+    void forward(HWND target);
+
+    std::vector<HWND> modal_;
+    HWND lastActive_ = nullptr;
     // Timers alive now; a tick for one that is gone is dropped.
     std::unordered_set<TWin32Timer*> timers_;
 };
@@ -244,6 +261,8 @@ public:
 
     void Changed(TControlChange what) override;
     void Repaint() override;
+    // Within the active form the focus moves at once; another form keeps
+    // the control for its next activation.
     void SetFocus() override;
     bool Focused() const override;
     int TextWidth(const std::string& text) const override;
@@ -259,6 +278,8 @@ public:
     virtual bool Notify(UINT) { return false; }
     // Our control behind a child window, or none.
     static TWin32Control* FromWindow(HWND hwnd);
+    // The keyboard focus has arrived in the control's window.
+    void FocusArrived();
 
 protected:
     struct TWindowKind {
@@ -283,7 +304,6 @@ protected:
     virtual std::string shownText() const { return control_->Text(); }
     virtual int windowWidth() const { return control_->Width(); }
     virtual int windowHeight() const { return control_->Height(); }
-    virtual bool takesFocus() const { return control_->TabStop; }
     virtual void fontChanged() {}
 
     LRESULT callDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -332,7 +352,7 @@ protected:
     DWORD restyle(DWORD style) override;
 };
 
-// An owner-drawn button with a small glyph left of its caption.
+// An owner-drawn push button with a small glyph left of its caption.
 class TGlyphButtonDriver : public TWin32Control {
 public:
     using TWin32Control::TWin32Control;
@@ -345,11 +365,20 @@ protected:
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
-    bool takesFocus() const override;
 
 private:
     void loadGlyph();
     TIcon glyph_;
+};
+
+// A glyph button that a click leaves the focus alone with: it presses and
+// releases itself instead of letting the system's button take the focus.
+class TSpeedButtonDriver : public TGlyphButtonDriver {
+public:
+    using TGlyphButtonDriver::TGlyphButtonDriver;
+
+protected:
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
 class TLabelDriver : public TWin32Control {
@@ -362,13 +391,14 @@ protected:
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
     int windowWidth() const override;
-    bool takesFocus() const override { return false; }
 };
 
 class TComboBoxDriver : public TWin32Control {
 public:
     using TWin32Control::TWin32Control;
     bool Notify(UINT code) override;
+    void SelectAll() override;
+    bool KeepsKey(Word key) const override;
 
 protected:
     TWindowKind windowKind() const override;
@@ -384,6 +414,7 @@ class TMemoDriver : public TWin32Control {
 public:
     using TWin32Control::TWin32Control;
     bool Notify(UINT code) override;
+    void SelectAll() override;
 
 protected:
     TWindowKind windowKind() const override;
@@ -399,7 +430,6 @@ public:
 
 protected:
     TWindowKind windowKind() const override;
-    bool takesFocus() const override { return false; }
 };
 
 class TCheckBoxDriver : public TWin32Control {
@@ -424,7 +454,6 @@ protected:
     TWindowKind windowKind() const override;
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void changed(TControlChange what) override;
-    bool takesFocus() const override { return false; }
 };
 
 class TDirectoryListDriver : public TWin32Control {
@@ -489,6 +518,8 @@ private:
     void paint(HDC dc);
     void scrollBars();
     void moveTo(int col, int row);
+    // Scrolls so that the current cell is in view.
+    void showCurrent();
     int borderAt(int x, int y) const;
 
     int dragCol_ = -1, dragStartX_ = 0, dragStartWidth_ = 0;
@@ -550,8 +581,6 @@ public:
     // or weight. The form keeps each one it made.
     HFONT FontFor(const TControl* control) const;
     bool Destroying() const { return destroying_; }
-    // The child that gets the focus when the form is next activated.
-    void FocusLater(HWND child) { lastFocus_ = child; }
     // Our form behind a top-level window, or none.
     static TWin32Form* FromWindow(HWND hwnd);
 
@@ -578,7 +607,6 @@ private:
     std::wstring fontKey_;                                       // the form's own font
     TMenuHandle menuBar_;
     std::vector<TMenuItem*> menuItems_;  // by command id - 1
-    HWND lastFocus_ = nullptr;
     bool destroying_ = false;
     bool syncing_ = false;
     bool placed_ = false;
