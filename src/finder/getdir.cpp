@@ -14,6 +14,7 @@ TfrmDir::TfrmDir(TComponent* owner) : TForm(owner, "TfrmDir") {
 
     Label1.Name = "Label1";
     Label1.SetBounds(12, 12, 145, 13);
+    Label1.ShowAccelChar = false;  // a directory's "&" is part of its name
 
     DirListBox.Name = "DirListBox";
     DirListBox.SetBounds(12, 32, 145, 97);

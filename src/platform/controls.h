@@ -178,6 +178,8 @@ public:
     explicit TLabel(TControl* parent) : TControl(parent, TControlKind::Label) { TabStop = false; }
     TControl* FocusControl = nullptr;  // its accelerator focuses this control
     TAlignment Alignment = TAlignment::Left;
+    // Off: an "&" in the caption is shown as itself, not as an accelerator.
+    bool ShowAccelChar = true;
     bool TakesFocus() const override { return false; }
 };
 

@@ -139,7 +139,9 @@ TControl* TForm::findAccelerator(char key) {
         TControl* c = pending.back();
         pending.pop_back();
         for (auto it = c->Controls().rbegin(); it != c->Controls().rend(); ++it) pending.push_back(*it);
-        if (c != this && c->Visible() && c->Enabled() && c->AcceleratorKey() == key) return c;
+        if (c == this || !c->Visible() || !c->Enabled()) continue;
+        if (c->Kind() == TControlKind::Label && !static_cast<TLabel*>(c)->ShowAccelChar) continue;
+        if (c->AcceleratorKey() == key) return c;
     }
     return nullptr;
 }
@@ -305,14 +307,28 @@ void TApplication::Release(TForm* form) {
 }
 
 void TApplication::FreeReleasedForms() {
+    // A form's teardown may dispatch (its windows report their end), and a
+    // dispatch at depth zero lands here again: that is left to this loop.
+    if (freeing_) return;
+    freeing_ = true;
+    struct TGuard {
+        bool& flag;
+        ~TGuard() { flag = false; }
+    } guard{freeing_};
+    auto find = [this](TForm* form) {
+        return std::find_if(forms_.begin(), forms_.end(), [form](auto& f) { return f.get() == form; });
+    };
     while (!released_.empty()) {
         TForm* form = released_.back();
         released_.pop_back();
-        auto it = std::find_if(forms_.begin(), forms_.end(), [form](auto& f) { return f.get() == form; });
-        if (it == forms_.end()) continue;  // not ours to free
+        if (find(form) == forms_.end()) continue;  // not ours to free
         form->DoDestroy();
         if (MainForm == form) MainForm = nullptr;
+        // Out of the list before it goes, so nothing it runs can find it there.
+        auto it = find(form);
+        std::unique_ptr<TForm> owned = std::move(*it);
         forms_.erase(it);
+        owned.reset();
     }
 }
 

@@ -180,6 +180,7 @@ private:
     std::unique_ptr<IApplicationDriver> driver_;
     std::vector<std::unique_ptr<TForm>> forms_;
     std::vector<TForm*> released_;
+    bool freeing_ = false;
     int dispatchDepth_ = 0;
 };
 

@@ -136,9 +136,50 @@ LRESULT TCustomDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
             break;
         case WM_GETDLGCODE:
             return static_cast<LRESULT>(custom->DialogCode());
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            dispatch([custom] { custom->DblClick(); });
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK: {
+            const bool left = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
+            const bool twice = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+            const TMouseButton button = left                                               ? TMouseButton::Left
+                                        : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK ? TMouseButton::Right
+                                                                                           : TMouseButton::Middle;
+            const TShiftState shift = MouseShift(wParam) | (twice ? ssDouble : 0u);
+            const int x = MouseX(lParam), y = MouseY(lParam);
+            if (left) {
+                // Held until the release, which makes the click.
+                ::SetCapture(hwnd);
+                pressed_ = true;
+            }
+            if (msg == WM_LBUTTONDBLCLK && !dispatch([custom] { custom->DblClick(); })) return 0;
+            dispatch([&] { custom->MouseDown(button, shift, x, y); });
             return 0;
+        }
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP: {
+            const TMouseButton button = msg == WM_LBUTTONUP   ? TMouseButton::Left
+                                        : msg == WM_RBUTTONUP ? TMouseButton::Right
+                                                              : TMouseButton::Middle;
+            const int x = MouseX(lParam), y = MouseY(lParam);
+            bool click = false;
+            if (button == TMouseButton::Left) {
+                RECT rc{};
+                ::GetClientRect(hwnd, &rc);
+                click = pressed_ && ::PtInRect(&rc, POINT{x, y});
+                pressed_ = false;
+                if (::GetCapture() == hwnd) ::ReleaseCapture();
+            }
+            if (click && !dispatch([custom] { custom->Click(); })) return 0;
+            if (!dispatch([&] { custom->MouseUp(button, MouseShift(wParam), x, y); })) return 0;
+            break;  // the right button's release makes the context menu
+        }
+        case WM_CAPTURECHANGED:
+            pressed_ = false;
+            break;
         case WM_PAINT: {
             TPaint paint(hwnd);
             TGdiCanvas surface(paint.DC());

@@ -35,6 +35,11 @@ DWORD labelAlignment(const TControl* control) {
     return SS_LEFTNOWORDWRAP;
 }
 
+// A label that shows "&" as itself.
+DWORD prefix(const TControl* control) {
+    return static_cast<const TLabel*>(control)->ShowAccelChar ? 0 : SS_NOPREFIX;
+}
+
 }  // namespace
 
 void CreateChildWindows(TControl* parent, HWND parentWindow, TWin32Form& form) {
@@ -159,6 +164,18 @@ LRESULT TWin32Control::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             if (ChildNotification(msg, wParam, lParam, result)) return result;
             break;
         }
+        case WM_CONTEXTMENU:
+            if (TPopupMenu* menu = control_->PopupMenu; menu && menu->AutoPopup) {
+                // From the keyboard the menu comes at the control's corner.
+                POINT at{MouseX(lParam), MouseY(lParam)};
+                if (lParam == -1) {
+                    at = {0, 0};
+                    ::ClientToScreen(hwnd, &at);
+                }
+                dispatch([&] { menu->Popup(at.x, at.y); });
+                return 0;
+            }
+            break;
         default:
             break;
     }
@@ -256,7 +273,7 @@ bool TWin32Control::Focused() const {
 // ---- labels ----
 
 TWin32Control::TWindowKind TLabelDriver::windowKind() const {
-    return {L"STATIC", labelAlignment(control_) | SS_NOTIFY};
+    return {L"STATIC", labelAlignment(control_) | SS_NOTIFY | prefix(control_)};
 }
 
 bool TLabelDriver::Notify(UINT code) {
@@ -273,8 +290,9 @@ int TLabelDriver::windowWidth() const {
     if (static_cast<const TLabel*>(control_)->Alignment != TAlignment::Left) return width;
     std::string shown;  // "&x" shows as an underlined x, "&&" as "&"
     const std::string& text = control_->Text();
+    const bool accel = static_cast<const TLabel*>(control_)->ShowAccelChar;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        if (accel && text[i] == '&' && i + 1 < text.size()) ++i;
         shown += text[i];
     }
     return std::max(width, TextWidth(shown));
@@ -282,7 +300,7 @@ int TLabelDriver::windowWidth() const {
 
 DWORD TLabelDriver::restyle(DWORD style) {
     ::SetWindowPos(hwnd(), nullptr, 0, 0, windowWidth(), windowHeight(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return (style & ~static_cast<DWORD>(SS_TYPEMASK)) | labelAlignment(control_);
+    return (style & ~static_cast<DWORD>(SS_TYPEMASK | SS_NOPREFIX)) | labelAlignment(control_) | prefix(control_);
 }
 
 void TLabelDriver::changed(TControlChange what) {

@@ -91,12 +91,21 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             Application->Dispatch([&] { form_->MouseMove(shift, x, y); });
             return 0;
         }
-        case WM_LBUTTONUP:
+        case WM_LBUTTONDOWN:
+            pressed_ = true;
+            return 0;
+        case WM_LBUTTONUP: {
             // As in the toolkit, a click ends the form's capture; otherwise a
             // captured form would keep every click from its own controls.
             if (form_->MouseCapture() && ::GetCapture() == hwnd)
-                Application->Dispatch([this] { form_->SetMouseCapture(false); });
+                if (!dispatch([this] { form_->SetMouseCapture(false); })) return 0;
+            // A press and a release on the form itself (the system meter
+            // closes on it), not on one of its controls.
+            const bool click = pressed_;
+            pressed_ = false;
+            if (click) dispatch([this] { form_->Click(); });
             return 0;
+        }
         case WM_SETCURSOR:
             if (AppDriver().Busy()) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
@@ -208,9 +217,17 @@ void TWin32Form::create() {
         creating_ = false;
         throw Exception("Cannot create the window of " + form_->ClassName());
     }
-    updateFont();
-    buildMenuBar();
-    CreateChildWindows(form_, hwnd, *this);
+    try {
+        updateFont();
+        buildMenuBar();
+        CreateChildWindows(form_, hwnd, *this);
+    } catch (...) {
+        // No half-made window stays behind to be shown later: the next
+        // attempt starts afresh, and fails the same way if it must.
+        creating_ = false;
+        window_.reset();
+        throw;
+    }
     creating_ = false;
     RECT client{};
     ::GetClientRect(hwnd, &client);
@@ -329,8 +346,7 @@ void TWin32Form::syncBounds() {
     RECT outer{}, client{};
     if (!::GetWindowRect(hwnd, &outer) || !::GetClientRect(hwnd, &client)) return;
     syncing_ = true;
-    Application->Dispatch([&] { form_->SetBounds(outer.left, outer.top, client.right, client.bottom); });
-    syncing_ = false;
+    if (dispatch([&] { form_->SetBounds(outer.left, outer.top, client.right, client.bottom); })) syncing_ = false;
 }
 
 void TWin32Form::placeFirstTime() {

@@ -291,36 +291,57 @@ LRESULT TGridDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         }
         case WM_MOUSEWHEEL: {
-            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-            scrollTo(grid->LeftCol(), grid->TopRow() - 3 * notches);
+            // Three rows a notch. Fine wheels and touchpads send parts of a
+            // notch, which add up; a turn the other way starts afresh.
+            const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+            if ((delta > 0) != (wheel_ > 0)) wheel_ = 0;
+            wheel_ += delta;
+            const int rows = wheel_ * 3 / WHEEL_DELTA;
+            wheel_ -= rows * WHEEL_DELTA / 3;
+            if (rows != 0) scrollTo(grid->LeftCol(), grid->TopRow() - rows);
             return 0;
         }
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN: {
+        case WM_MBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK: {
             ::SetFocus(hwnd);
             const int x = MouseX(lParam), y = MouseY(lParam);
-            const TShiftState shift = MouseShift(wParam);
-            if (msg == WM_LBUTTONDOWN) {
+            const bool left = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
+            const bool twice = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+            const TShiftState shift = MouseShift(wParam) | (twice ? ssDouble : 0u);
+            const TMouseButton button = left                                               ? TMouseButton::Left
+                                        : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK ? TMouseButton::Right
+                                                                                           : TMouseButton::Middle;
+            bool dragging = false;
+            if (left) {
                 if (int border = borderAt(x, y); border >= 0) {
                     dragCol_ = border;
                     dragStartX_ = x;
                     dragStartWidth_ = grid->ColWidth(border);
                     ::SetCapture(hwnd);
-                    return 0;
+                    dragging = true;
+                } else {
+                    // No scrolling here: the second press of a double click
+                    // must meet the row that the first one met.
+                    const TGridCoord at = grid->MouseCoord(x, y);
+                    if (at.x >= grid->FixedCols && at.y >= grid->FixedRows &&
+                        !dispatch([&] { grid->SelectedByUser(at.x, at.y); }))
+                        return 0;
+                    refresh();
                 }
-                const TGridCoord at = grid->MouseCoord(x, y);
-                if (at.x >= grid->FixedCols && at.y >= grid->FixedRows) moveTo(at.x, at.y);
             }
-            const TMouseButton button = msg == WM_LBUTTONDOWN   ? TMouseButton::Left
-                                        : msg == WM_RBUTTONDOWN ? TMouseButton::Right
-                                                                : TMouseButton::Middle;
-            dispatch([&] { grid->MouseDown(button, shift, x, y); });
+            // Every press counts, also one on a border and the second of a
+            // double click: the handlers remember where the mouse was.
+            if (!dispatch([&] { grid->MouseDown(button, shift, x, y); })) return 0;
+            // A double click whose presses grabbed a border starts nothing.
+            const bool dragged = dragging || pressDragged_;
+            if (left) pressDragged_ = dragging;
+            if (msg == WM_LBUTTONDBLCLK && !dragged) dispatch([grid] { grid->DblClick(); });
             return 0;
         }
-        case WM_LBUTTONDBLCLK:
-            dispatch([grid] { grid->DblClick(); });
-            return 0;
         case WM_MOUSEMOVE:
             if (dragCol_ >= 0) {
                 const int w = std::max(0, dragStartWidth_ + MouseX(lParam) - dragStartX_);

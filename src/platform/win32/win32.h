@@ -498,6 +498,9 @@ protected:
     TWindowKind windowKind() const override;
     void created() override;
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool pressed_ = false;  // a left press waits for its release to make a click
 };
 
 // The string grid (grid.cpp). The border drag lives here and nowhere else.
@@ -523,6 +526,8 @@ private:
     int borderAt(int x, int y) const;
 
     int dragCol_ = -1, dragStartX_ = 0, dragStartWidth_ = 0;
+    bool pressDragged_ = false;  // the last left press grabbed a border
+    int wheel_ = 0;              // wheel turns not yet worth a row
 };
 
 // Creates the windows of `parent`'s controls that do not exist yet, in
@@ -612,6 +617,16 @@ private:
     bool placed_ = false;
     bool modal_ = false;
     bool creating_ = false;
+    bool pressed_ = false;  // the left button went down on the form itself
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+
+    // As TWin32Control::dispatch: false when the form was freed meanwhile.
+    template <class F>
+    bool dispatch(F&& f) {
+        std::weak_ptr<int> alive = life_;
+        Application->Dispatch(std::forward<F>(f));
+        return !alive.expired();
+    }
 };
 
 TWin32Form* FormDriverOf(TForm* form);
