@@ -164,6 +164,8 @@ bool TWin32Application::PreTranslate(const MSG& msg) {
     if (!driver || driver->Destroying()) return false;
     const auto key = static_cast<Word>(msg.wParam);
     const TShiftState shift = KeyShift();
+    if (key == VK_TAB || (key >= VK_LEFT && key <= VK_DOWN))
+        ::SendMessageW(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     // A handler that failed has had the key, and its error was reported.
     bool handled = true;
     app_->Dispatch([&] { handled = driver->Form()->KeyDown(key, shift); });

@@ -121,7 +121,9 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     }
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, align | DT_VCENTER | DT_SINGLELINE);
 
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+    // Not every system sets ODS_NOFOCUSRECT for owner-drawn buttons.
+    const bool cues = !(::SendMessageW(item.hwndItem, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT) && cues) {
         RECT focus = rc;
         ::InflateRect(&focus, -3, -3);
         ::DrawFocusRect(dc, &focus);

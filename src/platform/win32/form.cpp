@@ -229,6 +229,8 @@ void TWin32Form::create() {
         throw;
     }
     creating_ = false;
+    // Focus rectangles show once the keyboard is used, as in the system's dialogs.
+    ::SendMessageW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     RECT client{};
     ::GetClientRect(hwnd, &client);
     ArrangeAligned(*form_, client.right, client.bottom);
