@@ -90,6 +90,12 @@ TEST(MainWindow, PopupCoversTheButtonAndRunsTheChoice) {
     f.rig().popupResponder = [](TPopupMenu& m) { return m.Items().Items(0); };
     f.main().spdTvk.Click();
     EXPECT_EQ(f.rig().messageBoxes.size(), 1u);
+
+    // Space and Enter on the focused button pop the menu up as a click does.
+    f.main().spdTvk.SetFocus();
+    EXPECT_TRUE(f.main().KeyDown(32, 0));
+    EXPECT_TRUE(f.main().KeyDown(13, 0));
+    EXPECT_EQ(f.rig().popups.size(), 5u);
 }
 
 TEST(MainWindow, PopupArgumentPopsAtEveryActivation) {

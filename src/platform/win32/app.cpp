@@ -88,10 +88,14 @@ LRESULT CALLBACK TWin32Application::WndProc(HWND hwnd, UINT msg, WPARAM wParam, 
             return 0;
         }
         case WM_CLOSE:
-            // Closing the program from its taskbar button closes the main form.
-            Application->Dispatch([] {
-                if (Application->MainForm) Application->MainForm->Close();
-            });
+            // Closing the program from its taskbar button closes the main
+            // form; while a modal form is open, that one comes forward.
+            if (!AppDriver().modal_.empty())
+                AppDriver().forward(AppDriver().modal_.back());
+            else
+                Application->Dispatch([] {
+                    if (Application->MainForm) Application->MainForm->Close();
+                });
             return 0;
         default:
             return ::DefWindowProcW(hwnd, msg, wParam, lParam);
