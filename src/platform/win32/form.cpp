@@ -92,20 +92,29 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_LBUTTONDOWN:
-            pressed_ = true;
+            // Held until the release, which makes a click on the form itself
+            // (the system meter closes on it) when it comes inside.
+            if (!form_->MouseCapture()) {
+                ::SetCapture(hwnd);
+                pressed_ = true;
+            }
             return 0;
         case WM_LBUTTONUP: {
             // As in the toolkit, a click ends the form's capture; otherwise a
             // captured form would keep every click from its own controls.
             if (form_->MouseCapture() && ::GetCapture() == hwnd)
                 if (!dispatch([this] { form_->SetMouseCapture(false); })) return 0;
-            // A press and a release on the form itself (the system meter
-            // closes on it), not on one of its controls.
-            const bool click = pressed_;
+            RECT rc{};
+            ::GetClientRect(hwnd, &rc);
+            const bool click = pressed_ && ::PtInRect(&rc, POINT{MouseX(lParam), MouseY(lParam)});
+            if (pressed_ && ::GetCapture() == hwnd) ::ReleaseCapture();
             pressed_ = false;
             if (click) dispatch([this] { form_->Click(); });
             return 0;
         }
+        case WM_CAPTURECHANGED:
+            pressed_ = false;
+            break;
         case WM_SETCURSOR:
             if (AppDriver().Busy()) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
