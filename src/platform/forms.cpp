@@ -196,7 +196,8 @@ void TForm::ControlRemoved(const TControl* control) {
 }
 
 bool TForm::KeyDown(Word key, TShiftState shift) {
-    TControl* focused = active_;
+    // A control that was hidden or disabled meanwhile takes no keys.
+    TControl* focused = active_ && active_->CanFocus() ? active_ : nullptr;
     if (focused && focused->Driver()->KeepsKey(key)) return false;
     if (KeyPreview && OnKeyDown) {
         Word k = key;
@@ -233,7 +234,7 @@ bool TForm::KeyDown(Word key, TShiftState shift) {
         }
     }
     if (key == VK_TAB && !(shift & ssAlt)) {
-        SelectNext(focused, !(shift & ssShift));
+        SelectNext(active_, !(shift & ssShift));
         return true;
     }
     if (shift == 0 && focused && (key == VK_RETURN || key == VK_SPACE)) {

@@ -68,7 +68,9 @@ private:
 
 class FormDriver : public IFormDriver {
 public:
-    explicit FormDriver(TForm* f) : form_(f) { headless::rig().liveForms.push_back(f); }
+    explicit FormDriver(TForm* f) : form_(f) {
+        if (Application) headless::rig().liveForms.push_back(f);
+    }
     ~FormDriver() override {
         if (!Application) return;
         auto& rig = headless::rig();
