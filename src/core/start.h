@@ -36,7 +36,7 @@ public:
     TTolvekForm(TMenuVariant variant, std::string configFileName, std::vector<std::string> args);
     ~TTolvekForm() override;
 
-    TSpeedButton spdTvk{this};
+    TBitBtn spdTvk{this};
     TPopupMenu Popit{this};
     TTvLauncher tvGo{this};
 

@@ -14,6 +14,7 @@ TfrmDir::TfrmDir(TComponent* owner) : TForm(owner, "TfrmDir") {
 
     Label1.Name = "Label1";
     Label1.SetBounds(12, 12, 145, 13);
+    Label1.ShowAccelChar = false;  // a directory's "&" is part of its name
 
     DirListBox.Name = "DirListBox";
     DirListBox.SetBounds(12, 32, 145, 97);
@@ -29,11 +30,16 @@ TfrmDir::TfrmDir(TComponent* owner) : TForm(owner, "TfrmDir") {
     SpeedButton1.SetBounds(168, 32, 61, 29);
     SpeedButton1.SetCaption("Okay");
     SpeedButton1.OnClick = [this](TObject* s) { SpeedButton1Click(s); };
+    // Reachable from the keyboard: Enter outside the list, Esc, and Tab.
+    SpeedButton1.Default = true;
+    SpeedButton1.TabStop = true;
 
     SpeedButton2.Name = "SpeedButton2";
     SpeedButton2.SetBounds(168, 72, 61, 29);
     SpeedButton2.SetCaption("Cancel");
     SpeedButton2.OnClick = [this](TObject* s) { SpeedButton2Click(s); };
+    SpeedButton2.Cancel = true;
+    SpeedButton2.TabStop = true;
 
     DirListBox.ReadCurrentDirectory();
 }

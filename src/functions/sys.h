@@ -11,7 +11,7 @@ public:
     TBevel Bevel1{this};
     TLabel Label1{this}, Label2{this}, Label3{this};
     TLabel lbUser{this}, lbGDI{this}, lbTotal{this};
-    TSpeedButton spdCheck{this};
+    TBitBtn spdCheck{this};
 
     void FormCreate(TObject* sender);
     void Killit(TObject* sender);

@@ -143,6 +143,8 @@ public:
     virtual bool EraseBackground() const { return true; }
     // The answer to the dialog manager's question which keys the control wants.
     virtual unsigned DialogCode() const { return 0; }
+    // Only as a tab stop: a control that draws itself has no focus to show.
+    bool TakesFocus() const override { return TabStop; }
     // The backend has made the control's window; an exception undoes that.
     virtual void CreateWnd() {}
 

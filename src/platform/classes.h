@@ -46,8 +46,19 @@ private:
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
-enum TShiftBit : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32 };
+enum TShiftBit : unsigned {
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64
+};
 using TShiftState = unsigned;
+
+enum class TMouseButton { Left, Right, Middle };
+using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 
 using TKeyEvent = std::function<void(TObject* sender, Word& key, TShiftState shift)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;

@@ -19,6 +19,9 @@ TControl::TControl(TControl* parent, TControlKind kind, std::unique_ptr<IControl
 TControl::~TControl() {
     // The driver goes first: it may still read the control while tearing down.
     driver_.reset();
+    // The form itself is gone by now; its controls went before it.
+    if (kind_ != TControlKind::Form)
+        if (TForm* form = ParentForm()) form->ControlRemoved(this);
     if (parent_) std::erase(parent_->children_, this);
 }
 
@@ -26,6 +29,13 @@ TForm* TControl::ParentForm() {
     TControl* c = this;
     while (c->parent_) c = c->parent_;
     return c->kind_ == TControlKind::Form ? static_cast<TForm*>(c) : nullptr;
+}
+
+bool TControl::CanFocus() const {
+    if (!TakesFocus()) return false;
+    for (const TControl* c = this; c && c->kind_ != TControlKind::Form; c = c->parent_)
+        if (!c->visible_ || !c->enabled_) return false;
+    return true;
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
@@ -59,6 +69,14 @@ void TControl::Changed(TControlChange what) {
 
 void TControl::Click() {
     if (enabled_ && OnClick) OnClick(this);
+}
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
 }
 
 void TControl::MouseMove(TShiftState shift, int x, int y) {

@@ -1,6 +1,7 @@
 // Controls as plain objects. A control's parent is the form (or control) that
-// declares it; the parent lists its children in creation order, which is
-// also their tab order. The backend's driver mirrors the state on screen.
+// declares it; the parent lists its children in creation order, and Tab
+// visits them by TabOrder (see TForm). The backend's driver mirrors the state
+// on screen.
 #pragma once
 
 #include <algorithm>
@@ -15,15 +16,30 @@ class IControlDriver;
 class TPopupMenu;
 class TForm;
 
-enum class TControlKind { Form, Button, BitmapButton, Label, ComboBox, Memo, Bevel,
-                          StringGrid, CheckBox, Panel, DirectoryList, DriveCombo, Custom,
-                          MainMenu };
+enum class TControlKind {
+    Form,
+    Button,
+    BitmapButton,
+    SpeedButton,
+    Label,
+    ComboBox,
+    Memo,
+    Bevel,
+    StringGrid,
+    CheckBox,
+    Panel,
+    DirectoryList,
+    DriveCombo,
+    Custom,
+    MainMenu
+};
 
 // Docking inside the parent's client area (see ArrangeAligned, extctrls.h).
 enum class TAlign { None, Top, Bottom, Left, Right, Client };
 
-// What changed, so a driver updates only that.
-enum class TControlChange { Bounds, Text, Visible, Enabled, Style, Checked, Items };
+// What changed, so a driver updates only that. Current: the current cell
+// or item moved, and the driver brings it into view.
+enum class TControlChange { Bounds, Text, Visible, Enabled, Style, Checked, Items, Current };
 
 class TControl : public TComponent {
 public:
@@ -56,21 +72,29 @@ public:
     void SetVisible(bool visible);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
-    int TabOrder = 0;
+    int TabOrder = 0;  // within the parent; equal ones keep the order of creation
     bool TabStop = true;
+    // This kind of control can hold the keyboard focus at all.
+    virtual bool TakesFocus() const { return true; }
+    // It takes the focus, and it and its parents are visible and enabled.
+    bool CanFocus() const;
     std::optional<bool> FontBold;  // unset: as its form
     std::string FontName;          // empty: as its form
     int FontHeight = 0;            // 0: as its form
 
     TPopupMenu* PopupMenu = nullptr;
     TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown, OnMouseUp;
     TMouseMoveEvent OnMouseMove;
     TAlign Align = TAlign::None;
     TKeyEvent OnKeyDown;
     TNotifyEvent OnExit;
 
-    // A key that the form left to the focused control (not Enter or Esc for
-    // a default or cancel button); true when it was used up (key set to 0).
+    // A key the focused control takes before the form's navigation and its
+    // default and cancel buttons (the grid's Tab, say).
+    virtual bool WantsKey(Word, TShiftState) const { return false; }
+    // A key that the form left to the focused control; true when it was
+    // used up (key set to 0).
     virtual bool DoKeyDown(Word& key, TShiftState shift) {
         if (OnKeyDown) OnKeyDown(this, key, shift);
         return key == 0;
@@ -82,6 +106,8 @@ public:
 
     // Runs the click action directly; an exception goes to the caller.
     virtual void Click();
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
     void MouseMove(TShiftState shift, int x, int y);
     void Repaint();
     void SetFocus();
@@ -109,25 +135,40 @@ private:
 
 class TButton : public TControl {
 public:
-    explicit TButton(TControl* parent) : TControl(parent, TControlKind::Button) {}
+    explicit TButton(TControl* parent) : TButton(parent, TControlKind::Button) {}
     int ModalResult = mrNone;  // set on the form when clicked
-    bool Default = false;      // Enter presses it
+    bool Default = false;      // Enter presses it unless another button has the focus
     bool Cancel = false;       // Esc presses it
     void Click() override;
+
+protected:
+    TButton(TControl* parent, TControlKind kind) : TControl(parent, kind) {}
 };
 
 enum class TGlyph { AppIcon, CheckMark };
 
-// A flat button with a small glyph left of its caption. It never takes the
-// keyboard focus unless it is a form's default button.
-class TSpeedButton : public TControl {
-public:
-    explicit TSpeedButton(TControl* parent) : TControl(parent, TControlKind::BitmapButton) { TabStop = false; }
+// A small picture left of a button's caption.
+struct TGlyphed {
     bool HasGlyph = true;
     TGlyph Glyph = TGlyph::AppIcon;  // the application's icon 16 x 16, or a green check mark 18 x 18
-    int ModalResult = mrNone;        // set on the form when clicked
-    bool Default = false;            // Enter presses it
+};
+
+// A push button with a glyph.
+class TBitBtn : public TButton, public TGlyphed {
+public:
+    explicit TBitBtn(TControl* parent) : TButton(parent, TControlKind::BitmapButton) {}
+};
+
+// A flat button with a glyph. It never takes the keyboard focus, not even
+// when clicked, unless it is its form's default or cancel button.
+class TSpeedButton : public TControl, public TGlyphed {
+public:
+    explicit TSpeedButton(TControl* parent) : TControl(parent, TControlKind::SpeedButton) { TabStop = false; }
+    int ModalResult = mrNone;  // set on the form when clicked
+    bool Default = false;      // Enter presses it
+    bool Cancel = false;       // Esc presses it
     void Click() override;
+    bool TakesFocus() const override { return Default || Cancel; }
 };
 
 enum class TAlignment { Left, Right, Center };
@@ -137,6 +178,9 @@ public:
     explicit TLabel(TControl* parent) : TControl(parent, TControlKind::Label) { TabStop = false; }
     TControl* FocusControl = nullptr;  // its accelerator focuses this control
     TAlignment Alignment = TAlignment::Left;
+    // Off: an "&" in the caption is shown as itself, not as an accelerator.
+    bool ShowAccelChar = true;
+    bool TakesFocus() const override { return false; }
 };
 
 // Multi-line text; read-only here, with a vertical scroll bar.
@@ -151,6 +195,7 @@ public:
 class TBevel : public TControl {
 public:
     explicit TBevel(TControl* parent) : TControl(parent, TControlKind::Bevel) { TabStop = false; }
+    bool TakesFocus() const override { return false; }
 };
 
 // An editable drop-down combo box; its text is the control's text.

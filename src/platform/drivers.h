@@ -24,6 +24,11 @@ public:
     virtual void Repaint() {}
     virtual void SetFocus() {}
     virtual bool Focused() const { return false; }
+    // Selects the whole text of an edit box that the keyboard moved to.
+    virtual void SelectAll() {}
+    // The platform's own control needs the key just now (an open drop-down
+    // list closes itself with Enter and Esc), before the form sees it.
+    virtual bool KeepsKey(Word) const { return false; }
     // Pixel width of `text` in the control's font. Without a screen to
     // measure on: 6 pixels a character, near a 13-pixel sans-serif font.
     virtual int TextWidth(const std::string& text) const {

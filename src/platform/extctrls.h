@@ -9,6 +9,7 @@ class TPanel : public TControl {
 public:
     explicit TPanel(TControl* parent) : TControl(parent, TControlKind::Panel) { TabStop = false; }
     bool Bevel = false;  // a raised outer frame
+    bool TakesFocus() const override { return false; }
 };
 
 // A check box whose click toggles its mark. The backend reports a click by
@@ -41,6 +42,7 @@ public:
         SetVisible(false);
     }
     TMenuItem& Items() { return root_; }
+    bool TakesFocus() const override { return false; }
 
 private:
     TMenuItem root_;

@@ -43,6 +43,8 @@ public:
     // Opening: double-click, or Enter while the list has the focus.
     void OpenItem(int index);
     void DblClick() { OpenItem(itemIndex_); }
+    // Enter opens the highlighted entry, before any default button.
+    bool WantsKey(Word key, TShiftState shift) const override { return key == 13 && shift == 0; }
     bool DoKeyDown(Word& key, TShiftState shift) override;
 
     TNotifyEvent OnChange;  // the current directory changed

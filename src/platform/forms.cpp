@@ -11,8 +11,10 @@
 TApplication* Application = nullptr;
 
 namespace {
+constexpr Word VK_TAB = 9;
 constexpr Word VK_RETURN = 13;
 constexpr Word VK_ESCAPE = 27;
+constexpr Word VK_SPACE = 32;
 }  // namespace
 
 // ---- TForm ----
@@ -108,31 +110,112 @@ void TForm::Deactivated() {
     if (OnDeactivate) OnDeactivate(this);
 }
 
+namespace {
+
+struct TButtonRole {
+    bool button = false, isDefault = false, isCancel = false;
+};
+
+TButtonRole roleOf(const TControl* c) {
+    switch (c->Kind()) {
+        case TControlKind::Button:
+        case TControlKind::BitmapButton: {
+            auto* b = static_cast<const TButton*>(c);
+            return {true, b->Default, b->Cancel};
+        }
+        case TControlKind::SpeedButton: {
+            auto* b = static_cast<const TSpeedButton*>(c);
+            return {true, b->Default, b->Cancel};
+        }
+        default:
+            return {};
+    }
+}
+
+// Every control below `parent` in tab order: its children by TabOrder, each
+// followed by its own.
+void inTabOrder(const TControl* parent, std::vector<TControl*>& out) {
+    std::vector<TControl*> children = parent->Controls();
+    std::stable_sort(children.begin(), children.end(),
+                     [](const TControl* a, const TControl* b) { return a->TabOrder < b->TabOrder; });
+    for (TControl* c : children) {
+        out.push_back(c);
+        inTabOrder(c, out);
+    }
+}
+
+bool isTabStop(const TControl* c) {
+    return c->TabStop && c->CanFocus();
+}
+
+}  // namespace
+
 TControl* TForm::findAccelerator(char key) {
     std::vector<TControl*> pending{this};
     while (!pending.empty()) {
         TControl* c = pending.back();
         pending.pop_back();
         for (auto it = c->Controls().rbegin(); it != c->Controls().rend(); ++it) pending.push_back(*it);
-        if (c != this && c->Visible() && c->Enabled() && c->AcceleratorKey() == key) return c;
+        if (c == this || !c->Visible() || !c->Enabled()) continue;
+        if (c->Kind() == TControlKind::Label && !static_cast<TLabel*>(c)->ShowAccelChar) continue;
+        if (c->AcceleratorKey() == key) return c;
     }
     return nullptr;
 }
 
 TControl* TForm::findButton(bool wantDefault) {
-    for (TControl* c : Controls()) {
-        if (!c->Visible() || !c->Enabled()) continue;
-        if (c->Kind() == TControlKind::Button) {
-            auto* b = static_cast<TButton*>(c);
-            if (wantDefault ? b->Default : b->Cancel) return b;
-        } else if (c->Kind() == TControlKind::BitmapButton && wantDefault && static_cast<TSpeedButton*>(c)->Default) {
-            return c;
-        }
+    std::vector<TControl*> all;
+    inTabOrder(this, all);
+    for (TControl* c : all) {
+        const TButtonRole role = roleOf(c);
+        if ((wantDefault ? role.isDefault : role.isCancel) && c->Visible() && c->Enabled()) return c;
     }
     return nullptr;
 }
 
+TControl* TForm::FindNextControl(const TControl* from, bool forward) const {
+    std::vector<TControl*> order;
+    inTabOrder(this, order);
+    const auto n = static_cast<std::ptrdiff_t>(order.size());
+    const auto at = std::find(order.begin(), order.end(), from);
+    // From nowhere, forward starts before the first and backward after the last.
+    const std::ptrdiff_t start = at != order.end() ? at - order.begin() : forward ? -1 : n;
+    for (std::ptrdiff_t k = 1; k <= n; ++k) {
+        const std::ptrdiff_t i = ((start + (forward ? k : -k)) % n + n) % n;
+        if (isTabStop(order[static_cast<std::size_t>(i)])) return order[static_cast<std::size_t>(i)];
+    }
+    return nullptr;
+}
+
+TControl* TForm::ControlToFocus() const {
+    if (active_ && active_->CanFocus()) return active_;
+    return FindNextControl(nullptr, true);
+}
+
+void TForm::focusByKey(TControl* control) {
+    control->SetFocus();
+    control->Driver()->SelectAll();
+}
+
+void TForm::SelectNext(const TControl* from, bool forward) {
+    if (TControl* next = FindNextControl(from, forward)) focusByKey(next);
+}
+
+void TForm::FocusArrived(TControl* control) {
+    TControl* previous = focused_;
+    focused_ = active_ = control;
+    if (previous && previous != control) previous->DoExit();
+}
+
+void TForm::ControlRemoved(const TControl* control) {
+    if (active_ == control) active_ = nullptr;
+    if (focused_ == control) focused_ = nullptr;
+}
+
 bool TForm::KeyDown(Word key, TShiftState shift) {
+    // A control that was hidden or disabled meanwhile takes no keys.
+    TControl* focused = active_ && active_->CanFocus() ? active_ : nullptr;
+    if (focused && focused->Driver()->KeepsKey(key)) return false;
     if (KeyPreview && OnKeyDown) {
         Word k = key;
         OnKeyDown(this, k, shift);
@@ -149,27 +232,43 @@ bool TForm::KeyDown(Word key, TShiftState shift) {
             return true;
         }
     }
+    if (focused && focused->WantsKey(key, shift)) {
+        Word k = key;
+        if (focused->DoKeyDown(k, shift)) return true;
+    }
     if ((shift & ssAlt) && !(shift & ssCtrl) && key >= '0' && key <= 'Z') {
         if (TControl* c = findAccelerator(static_cast<char>(key))) {
             if (c->Kind() == TControlKind::Label) {
-                if (auto* target = static_cast<TLabel*>(c)->FocusControl) target->SetFocus();
-            } else {
+                auto* target = static_cast<TLabel*>(c)->FocusControl;
+                if (target && target->CanFocus()) focusByKey(target);
+            } else if (roleOf(c).button) {
                 c->Click();
+            } else {
+                if (c->CanFocus()) focusByKey(c);
+                if (c->Kind() == TControlKind::CheckBox) c->Click();
             }
             return true;
         }
     }
-    if (shift == 0 && key == VK_RETURN)
-        if (TControl* b = findButton(true)) {
+    if (key == VK_TAB && !(shift & ssAlt)) {
+        SelectNext(active_, !(shift & ssShift));
+        return true;
+    }
+    if (shift == 0 && focused && (key == VK_RETURN || key == VK_SPACE)) {
+        // The focused button, before any default button.
+        if (roleOf(focused).button || (key == VK_SPACE && focused->Kind() == TControlKind::CheckBox)) {
+            focused->Click();
+            return true;
+        }
+    }
+    if (shift == 0 && (key == VK_RETURN || key == VK_ESCAPE))
+        if (TControl* b = findButton(key == VK_RETURN)) {
             b->Click();
             return true;
         }
-    if (shift == 0 && key == VK_ESCAPE)
-        if (TControl* b = findButton(false)) {
-            b->Click();
-            return true;
-        }
-    return false;
+    if (!focused) return false;
+    Word k = key;
+    return focused->DoKeyDown(k, shift);
 }
 
 void TForm::SetMouseCapture(bool capture) {
@@ -226,14 +325,28 @@ void TApplication::Release(TForm* form) {
 }
 
 void TApplication::FreeReleasedForms() {
+    // A form's teardown may dispatch (its windows report their end), and a
+    // dispatch at depth zero lands here again: that is left to this loop.
+    if (freeing_) return;
+    freeing_ = true;
+    struct TGuard {
+        bool& flag;
+        ~TGuard() { flag = false; }
+    } guard{freeing_};
+    auto find = [this](TForm* form) {
+        return std::find_if(forms_.begin(), forms_.end(), [form](auto& f) { return f.get() == form; });
+    };
     while (!released_.empty()) {
         TForm* form = released_.back();
         released_.pop_back();
-        auto it = std::find_if(forms_.begin(), forms_.end(), [form](auto& f) { return f.get() == form; });
-        if (it == forms_.end()) continue;  // not ours to free
+        if (find(form) == forms_.end()) continue;  // not ours to free
         form->DoDestroy();
         if (MainForm == form) MainForm = nullptr;
+        // Out of the list before it goes, so nothing it runs can find it there.
+        auto it = find(form);
+        std::unique_ptr<TForm> owned = std::move(*it);
         forms_.erase(it);
+        owned.reset();
     }
 }
 

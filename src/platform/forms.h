@@ -72,9 +72,32 @@ public:
     // Events the backend reports; each runs through the dispatcher.
     void Activated();
     void Deactivated();
-    // Key preview, then the menu's shortcuts, accelerators, Enter and Esc.
-    // True when something used the key.
+    // A key pressed while the form is active, as both backends route it: key
+    // preview, the menus' shortcuts, the keys the focused control wants
+    // first, Alt with an underlined letter, Tab and Shift+Tab, Enter and
+    // Space on a focused button, Enter for the default and Esc for the
+    // cancel button, and at last the focused control. True when something
+    // used the key.
     bool KeyDown(Word key, TShiftState shift);
+
+    // The control that has the keyboard focus while the form is active, and
+    // gets it back when the form is activated again.
+    TControl* ActiveControl() const { return active_; }
+    // Where the focus goes at activation: ActiveControl while it can take
+    // it, else the first tab stop.
+    TControl* ControlToFocus() const;
+    // The tab stop after (or before) `from` in tab order, wrapping around:
+    // each parent's children by TabOrder, containers entered in place.
+    TControl* FindNextControl(const TControl* from, bool forward) const;
+    // Focuses the next tab stop; an edit box gets its text selected.
+    void SelectNext(const TControl* from, bool forward);
+    // What the backend reports: the keyboard focus has arrived at `control`.
+    // The control of this form that had it before gets its exit event, so
+    // moving to another form and back fires none.
+    void FocusArrived(TControl* control);
+    // The control that gets the focus when the form is next activated.
+    void SetActiveControl(TControl* control) { active_ = control; }
+    void ControlRemoved(const TControl* control);
 
     void SetMouseCapture(bool capture);
     bool MouseCapture() const { return capture_; }
@@ -84,6 +107,8 @@ public:
 private:
     TControl* findAccelerator(char key);
     TControl* findButton(bool wantDefault);
+    // Moves the focus as the keyboard does: edit boxes get their text selected.
+    void focusByKey(TControl* control);
 
     std::string className_;
     TFormStyle formStyle_ = TFormStyle::Normal;
@@ -92,6 +117,8 @@ private:
     bool destroyed_ = false;
     bool capture_ = false;
     bool sessionEnding_ = false;
+    TControl* active_ = nullptr;
+    TControl* focused_ = nullptr;  // the last to receive the focus here
 };
 
 class TApplication : public TComponent {
@@ -160,6 +187,7 @@ private:
     std::unique_ptr<IApplicationDriver> driver_;
     std::vector<std::unique_ptr<TForm>> forms_;
     std::vector<TForm*> released_;
+    bool freeing_ = false;
     int dispatchDepth_ = 0;
 };
 

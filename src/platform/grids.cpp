@@ -85,10 +85,6 @@ TGridCoord TStringGrid::MouseCoord(int x, int y) const {
     return {col, row};
 }
 
-void TStringGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
-}
-
 void TStringGrid::DblClick() {
     if (OnDblClick) OnDblClick(this);
 }
@@ -109,31 +105,26 @@ void TStringGrid::SelectedByUser(int col, int row) {
     clampPositions();
 }
 
+bool TStringGrid::WantsKey(Word key, TShiftState shift) const {
+    return key == VK_TAB && shift == 0 && TabsMoveCells;
+}
+
 bool TStringGrid::DoKeyDown(Word& key, TShiftState shift) {
     if (TControl::DoKeyDown(key, shift)) return true;
-    if (key != VK_TAB || !TabsMoveCells || (shift & ~ssShift)) return false;
-    const int firstCol = FixedCols, lastCol = ColCount() - 1, firstRow = FixedRows, lastRow = rows_ - 1;
-    if (lastCol < firstCol || lastRow < firstRow) return false;
-    if (!(shift & ssShift)) {
-        if (col_ < lastCol) {
-            ++col_;
-        } else if (row_ < lastRow) {
-            col_ = firstCol;
-            ++row_;
-        } else {
-            return false;  // past the last cell: the focus moves on
-        }
-    } else if (col_ > firstCol) {
-        --col_;
-    } else if (row_ > firstRow) {
-        col_ = lastCol;
-        --row_;
+    if (!WantsKey(key, shift)) return false;
+    const int lastCol = ColCount() - 1, lastRow = rows_ - 1;
+    if (lastCol < FixedCols || lastRow < FixedRows) return false;
+    if (col_ < lastCol) {
+        ++col_;
+    } else if (row_ < lastRow) {
+        col_ = FixedCols;
+        ++row_;
     } else {
-        return false;
+        return false;  // past the last cell: the focus moves on
     }
-    // Keep the current row in view.
+    // The backend scrolls the cell into view; rows above the top it knows here.
     if (row_ < topRow_) topRow_ = row_;
     key = 0;
-    Changed(TControlChange::Items);
+    Changed(TControlChange::Current);
     return true;
 }

@@ -10,9 +10,6 @@
 
 #include "platform/controls.h"
 
-enum class TMouseButton { Left, Right, Middle };
-using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
-
 struct TGridCoord {
     int x = -1, y = -1;  // column and row; -1 outside every cell
     bool operator==(const TGridCoord&) const = default;
@@ -55,16 +52,16 @@ public:
     // The cell under a client position, with the scroll position applied.
     TGridCoord MouseCoord(int x, int y) const;
 
-    TMouseEvent OnMouseDown;
     TNotifyEvent OnDblClick;
 
     // What the backend reports; each runs directly, exceptions to the caller.
-    void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
     void DblClick();
     void ColWidthChangedByUser(int col, int width);
     void ScrolledByUser(int leftCol, int topRow);
     void SelectedByUser(int col, int row);
-    // Tab and Shift+Tab move between the scrolling cells, row by row.
+    // Tab moves to the next scrolling cell, row by row; past the last one,
+    // and with Shift or Ctrl, it leaves the grid.
+    bool WantsKey(Word key, TShiftState shift) const override;
     bool DoKeyDown(Word& key, TShiftState shift) override;
 
 private:

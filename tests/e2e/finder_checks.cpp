@@ -5,6 +5,7 @@
 // In, and the histories come back when the window is opened again.
 // Each session starts its own launcher and leaves nothing running.
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -27,6 +28,7 @@ constexpr auto kRunTimeout = 15s;
 constexpr int kRootFiles = 77;  // with three in subdirectories, 80 match "*.dat"
 constexpr int kPageRows = 75;
 constexpr int kRowPitch = 25;  // the grid's row height and its line
+constexpr int kProgs = 16;
 
 const std::vector<std::string> kTitles = {"Index", "Name", "Attr", "Date", "Size(B)"};
 
@@ -49,6 +51,8 @@ struct TTree {
     std::map<std::string, TFileFacts> dats;  // what "*.dat" finds, by full path
     std::wstring recorder;                   // tolvek-recorder.exe, path without blanks
     std::wstring out;                        // where lists are saved
+    std::wstring progs;                      // kProgs copies of the recorder, p01.exe ...
+    std::wstring amp;                        // a directory with "&" in its name
 };
 
 std::string lower(std::string text) {
@@ -119,10 +123,12 @@ bool prepareTree(TReport& report, const std::wstring& scratch, TTree& tree) {
     tree.root = JoinPath(base, L"tree");
     tree.sub = JoinPath(tree.root, L"sub dir");
     tree.out = JoinPath(base, L"out");
+    tree.progs = JoinPath(base, L"progs");
+    tree.amp = JoinPath(base, L"R&D");
     const std::wstring deeper = JoinPath(tree.sub, L"deeper");
     const std::wstring longDir = JoinPath(tree.root, L"a directory whose name is rather long");
     bool ok = true;
-    for (const std::wstring& dir : {base, tree.root, tree.sub, tree.out, deeper, longDir})
+    for (const std::wstring& dir : {base, tree.root, tree.sub, tree.out, deeper, longDir, tree.progs, tree.amp})
         ok = ok && ::CreateDirectoryW(dir.c_str(), nullptr);
 
     std::vector<std::wstring> dats;
@@ -148,7 +154,13 @@ bool prepareTree(TReport& report, const std::wstring& scratch, TTree& tree) {
 
     const std::wstring recorder = ProgramBeside(L"tolvek-recorder.exe");
     tree.program = JoinPath(tree.sub, L"Recorder Copy.exe");
-    const bool copied = ::CopyFileW(recorder.c_str(), tree.program.c_str(), FALSE);
+    bool copied = ::CopyFileW(recorder.c_str(), tree.program.c_str(), FALSE);
+    // More than the grid shows at once, each logging its own name when run.
+    for (int i = 1; i <= kProgs; ++i) {
+        wchar_t name[16];
+        swprintf(name, 16, L"p%02d.exe", i);
+        copied = copied && ::CopyFileW(recorder.c_str(), JoinPath(tree.progs, name).c_str(), FALSE);
+    }
     tree.recorder = withoutBlanks(recorder);
     if (!report.Check("finder.tree-prepared", ok && copied,
                       ok ? "cannot copy " + Narrow(recorder) : "cannot create the tree under " + Narrow(base)))
@@ -169,22 +181,27 @@ bool prepareTree(TReport& report, const std::wstring& scratch, TTree& tree) {
 
 // ---- poking at the windows ----
 
-// Ctrl+key as the target's thread reads it: this thread shares the target's
-// input state and holds Ctrl down until `done` (the key's effect) is seen.
-bool postCtrlKey(HWND hwnd, UINT vk, const std::function<bool()>& done) {
+// Modifier+key as the target's thread reads it: this thread shares the
+// target's input state and holds the modifier down until `done` (the key's
+// effect) is seen.
+bool postKeyWith(UINT modifier, HWND hwnd, UINT vk, const std::function<bool()>& done) {
     const DWORD self = ::GetCurrentThreadId();
     const DWORD target = ::GetWindowThreadProcessId(hwnd, nullptr);
     const bool attached = ::AttachThreadInput(self, target, TRUE) != FALSE;
     BYTE keys[256] = {};
     ::GetKeyboardState(keys);
-    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    keys[modifier] = 0x80;
     ::SetKeyboardState(keys);
     PostKey(hwnd, vk);
     const bool seen = WaitUntil(done, kUiTimeout);
-    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    keys[modifier] = 0;
     ::SetKeyboardState(keys);
     if (attached) ::AttachThreadInput(self, target, FALSE);
     return seen;
+}
+
+bool postCtrlKey(HWND hwnd, UINT vk, const std::function<bool()>& done) {
+    return postKeyWith(VK_CONTROL, hwnd, vk, done);
 }
 
 void postClick(HWND hwnd, int x, int y) {
@@ -767,31 +784,179 @@ void openWith(TReport& report, const TTargets& targets, const TTree& tree) {
                  FirstDifference(ReadFileBytes(ini), original));
 }
 
-// The picker opens on the program's current directory; "Okay" puts it into
-// Start In.
+// The grid's pixels in the highlight colour (the current cell's) between
+// two heights of its client area, or in all of it.
+int highlightedPixels(HWND grid, int top = 0, int bottom = INT_MAX) {
+    RECT rc{};
+    ::GetClientRect(grid, &rc);
+    rc.top = std::max<LONG>(rc.top, top);
+    rc.bottom = std::min<LONG>(rc.bottom, bottom);
+    ::MapWindowPoints(grid, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    const COLORREF c = ::GetSysColor(COLOR_HIGHLIGHT);
+    const unsigned rgb = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    const TImage image = CaptureScreen(rc);
+    return static_cast<int>(std::count(image.pixels.begin(), image.pixels.end(), rgb));
+}
+
+void postWheel(HWND grid, int delta, int times) {
+    for (int i = 0; i < times; ++i)
+        ::PostMessageW(grid, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(delta))), 0);
+}
+
+// The keyboard's way through the window, and what the grid does with the
+// mouse: a double click starts the row it met, also a partly shown one, and
+// nothing when it grabbed a column border; the right button's double click
+// opens the popup menu; Tab and small wheel steps move the view.
+void keysAndGrid(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring log = useLog(targets.scratch, L"grid.log");
+    const std::wstring ini = writeConfig(targets.scratch, L"grid.ini", {});
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.keys", process, targets.full, ini, button, f)) return;
+    const std::pair<HWND, const char*> stops[] = {{editOf(f.filter), "filter"},
+                                                  {editOf(f.startIn), "Start In"},
+                                                  {childAt(f.form, L"Button", 160, 64), "Include Subdirectories"},
+                                                  {f.findNow, "Find Now"},
+                                                  {f.close, "Close"},
+                                                  {f.grid, "grid"}};
+    auto nameOf = [&](HWND h) {
+        for (auto [hwnd, name] : stops)
+            if (hwnd == h) return std::string(name);
+        return Narrow(ClassOf(h));
+    };
+    typeInto(f.filter, "*.exe");
+    std::vector<std::string> seen{nameOf(FocusOf(f.form))};
+    for (int i = 0; i < 6; ++i) {
+        const HWND from = FocusOf(f.form);
+        auto moved = [&] { return FocusOf(f.form) != from; };
+        if (i < 5) {
+            PostKey(from, VK_TAB);
+            WaitUntil(moved, 2s);
+        } else {
+            postKeyWith(VK_CONTROL, from, VK_TAB, moved);  // the grid keeps Tab for its cells
+        }
+        seen.push_back(nameOf(FocusOf(f.form)));
+    }
+    const std::vector<std::string> expected = {"filter", "Start In", "Include Subdirectories", "Find Now", "Close",
+                                               "grid",   "filter"};
+    DWORD_PTR selection = 0;
+    ::SendMessageTimeoutW(f.filter, CB_GETEDITSEL, 0, 0, SMTO_ABORTIFHUNG, 3000, &selection);
+    report.Check("finder.keys.tab-order", seen == expected && selection == MAKELONG(0, 5),
+                 "the focus went " + join(seen) + ", the filter box's selection is " +
+                     std::to_string(LOWORD(selection)) + " to " + std::to_string(HIWORD(selection)));
+
+    std::string why;
+    if (!report.Check("finder.grid.search",
+                      search(f, process.Id(), "*.exe", Narrow(tree.progs), std::to_string(kProgs) + " Found", why),
+                      why))
+        return;
+    const TRows rows = gridRows(f.grid);
+    RECT rc{};
+    ::GetClientRect(f.grid, &rc);
+    const int partial = rc.bottom / kRowPitch;  // the bottom row, cut off by the grid's edge
+    auto started = [&] {
+        const auto runs = waitForRun(log);
+        std::string program, tail;
+        if (!runs.empty()) splitCommandLine(runs.front().commandLine, program, tail);
+        ::DeleteFileW(log.c_str());
+        return program;
+    };
+    if (rc.bottom % kRowPitch != 0 && partial < static_cast<int>(rows.size()) && rows[partial].size() == 5) {
+        const int y = partial * kRowPitch + (rc.bottom - partial * kRowPitch) / 2;
+        postClick(f.grid, 120, y);
+        ::PostMessageW(f.grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(120, y));
+        ::PostMessageW(f.grid, WM_LBUTTONUP, 0, MAKELPARAM(120, y));
+        const std::string program = started();
+        report.Check("finder.grid.double-click-on-partly-shown-row", lower(program) == lower(rows[partial][1]),
+                     "started " + Show(program) + ", the row shows " + Show(rows[partial][1]));
+    } else {
+        report.Note("finder.grid: no partly shown row in a grid " + std::to_string(rc.bottom) + " pixels high");
+    }
+
+    // The border after the Name column, which keeps its design width of 298.
+    HDC screen = ::GetDC(nullptr);
+    HFONT font = ::CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    HGDIOBJ old = ::SelectObject(screen, font);
+    SIZE index{};
+    ::GetTextExtentPoint32W(screen, L"IndexW", 6, &index);
+    ::SelectObject(screen, old);
+    ::DeleteObject(font);
+    ::ReleaseDC(nullptr, screen);
+    const int border = index.cx + 1 + 298;
+    postClick(f.grid, 120, kRowPitch + kRowPitch / 2);
+    postClick(f.grid, border, kRowPitch / 2);
+    ::PostMessageW(f.grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(border, kRowPitch / 2));
+    ::PostMessageW(f.grid, WM_LBUTTONUP, 0, MAKELPARAM(border, kRowPitch / 2));
+    ::Sleep(2000);
+    report.Check("finder.grid.border-double-click-starts-nothing", readRuns(log).empty(),
+                 "a double click on the column border at x " + std::to_string(border) + " started " +
+                     (readRuns(log).empty() ? "" : Show(readRuns(log).front().commandLine)));
+
+    const POINT p = rowPoint(2);
+    ::PostMessageW(f.grid, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+    const bool first = WaitUntil([] { return VisibleMenuWindow() != nullptr; }, kUiTimeout);
+    CloseMenus(kUiTimeout);
+    ::PostMessageW(f.grid, WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+    const bool second = WaitUntil([] { return VisibleMenuWindow() != nullptr; }, kUiTimeout);
+    CloseMenus(kUiTimeout);
+    report.Check("finder.grid.right-double-click-pops-up", first && second,
+                 first ? "no menu after the second press of a double click" : "no menu after a right press");
+
+    // A notch in thirds scrolls the first row's current cell out of view,
+    // and back.
+    postClick(f.grid, 120, kRowPitch + kRowPitch / 2);
+    WaitUntil([&] { return highlightedPixels(f.grid, kRowPitch, 2 * kRowPitch) > 0; }, kUiTimeout);
+    postWheel(f.grid, -WHEEL_DELTA / 3, 3);
+    const bool away = WaitUntil([&] { return highlightedPixels(f.grid) == 0; }, kUiTimeout);
+    postWheel(f.grid, WHEEL_DELTA / 3, 3);
+    const bool back = WaitUntil([&] { return highlightedPixels(f.grid, kRowPitch, 2 * kRowPitch) > 0; }, kUiTimeout);
+    report.Check("finder.grid.small-wheel-steps-scroll", away && back,
+                 away ? "it did not come back" : "the current cell stays in view");
+    // Tab from there to the Name cell of row 15, below the view: the grid
+    // scrolls it up to its last whole row.
+    const int lastWhole = (rc.bottom - kRowPitch) / kRowPitch;  // with the line below it
+    for (int i = 0; i < 4 * 14; ++i) PostKey(f.grid, VK_TAB);
+    const bool shown = WaitUntil(
+        [&] { return highlightedPixels(f.grid, lastWhole * kRowPitch, (lastWhole + 1) * kRowPitch) > 0; }, kUiTimeout);
+    report.Check("finder.grid.tab-shows-the-current-cell", shown, "row 15 is not the last row in view after Tab");
+}
+
+// The picker opens on the program's current directory, whose "&" its label
+// shows as itself; "Okay" puts it into Start In. A click on "..." leaves the
+// focus in Start In, so Enter there adds the picked directory to its
+// history; Esc cancels the picker.
 void picker(TReport& report, const TTargets& targets, const TTree& tree) {
     const std::wstring ini = writeConfig(targets.scratch, L"picker.ini", {});
     // The launcher inherits this process's current directory.
     wchar_t previous[MAX_PATH * 4] = {};
     ::GetCurrentDirectoryW(MAX_PATH * 4, previous);
-    ::SetCurrentDirectoryW(tree.sub.c_str());
+    ::SetCurrentDirectoryW(tree.amp.c_str());
     TProcess process;
     HWND button = nullptr;
     TFinder f;
     const bool opened = openFinder(report, "finder.picker", process, targets.full, ini, button, f);
     ::SetCurrentDirectoryW(previous);
     if (!opened) return;
-    ::PostMessageW(f.browse, BM_CLICK, 0, 0);
+    typeInto(f.startIn, "typed");
+    postClick(f.browse, 5, 5);
     HWND dialog = WaitForTopWindow(process.Id(), L"TfrmDir", true, kUiTimeout);
     if (!report.Check("finder.picker.opens", dialog != nullptr, "no visible TfrmDir window within 5 s of \"...\""))
         return;
     report.Check("finder.picker.caption", TextOf(dialog) == "Starting Directory", "caption " + Show(TextOf(dialog)));
+    const std::string want = Narrow(tree.amp);
+    HWND label = childAt(dialog, L"Static", 12, 12);
+    const bool plain = label && (::GetWindowLongPtrW(label, GWL_STYLE) & SS_NOPREFIX);
+    const std::string shown = label ? TextOf(label) : "";
+    report.Check("finder.picker.label-shows-ampersand", plain && shown.ends_with("\\R&D"),
+                 label ? "the label reads " + Show(shown) + (plain ? "" : " and takes \"&\" for an underline")
+                       : "no label at 12, 12");
     HWND okay = buttonCaptioned(dialog, "Okay");
     if (!report.Check("finder.picker.okay-button", okay != nullptr, "the picker has no \"Okay\" button")) return;
     ::PostMessageW(okay, BM_CLICK, 0, 0);
     report.Check("finder.picker.okay-closes", WaitUntil([&] { return !::IsWindowVisible(dialog); }, kUiTimeout),
                  "the picker is still open");
-    const std::string want = Narrow(tree.sub);
     std::string got;
     WaitUntil(
         [&] {
@@ -801,6 +966,23 @@ void picker(TReport& report, const TTargets& targets, const TTree& tree) {
         kUiTimeout);
     report.Check("finder.picker.okay-fills-start-in", lower(got) == lower(want),
                  "Start In reads " + Show(got) + ", expected the current directory " + Show(want));
+    const HWND focus = FocusOf(f.form);
+    PostKey(focus, VK_RETURN);
+    std::vector<std::string> listed;
+    WaitUntil([&] { return !(listed = comboItems(f.startIn)).empty(); }, kUiTimeout);
+    report.Check("finder.picker.start-in-keeps-focus-and-history",
+                 focus == editOf(f.startIn) && listed.size() == 1 && lower(listed.front()) == lower(want),
+                 "the focus is in " + Narrow(ClassOf(focus)) + (focus == editOf(f.startIn) ? " of Start In" : "") +
+                     ", and the Start In list holds " + join(listed));
+
+    postClick(f.browse, 5, 5);
+    dialog = WaitForTopWindow(process.Id(), L"TfrmDir", true, kUiTimeout);
+    if (dialog) PostKey(FocusOf(dialog), VK_ESCAPE);
+    report.Check("finder.picker.escape-cancels",
+                 dialog && WaitUntil([&] { return !::IsWindowVisible(dialog); }, kUiTimeout) &&
+                     lower(TextOf(f.startIn)) == lower(want),
+                 dialog ? "the picker is still open, or Start In reads " + Show(TextOf(f.startIn))
+                        : "the picker did not open again");
 }
 
 // The filter and Start In histories: added on leaving a box and on Enter,
@@ -971,6 +1153,9 @@ void RunFinderChecks(TReport& report, const TTargets& targets) {
     openWith(report, targets, tree);
     CloseMenus(kUiTimeout);
     picker(report, targets, tree);
+    CloseMenus(kUiTimeout);
+    keysAndGrid(report, targets, tree);
+    CloseMenus(kUiTimeout);
     histories(report, targets, tree);
     longPaths(report, targets);
     ::SetEnvironmentVariableW(L"TOLVEK_RECORDER_LOG", nullptr);

@@ -380,8 +380,9 @@ void messages(TReport& report, const TTargets& targets, const std::wstring& ini)
                  "the box is still open");
 }
 
-// Checks an open system meter and closes it with Enter.
-HWND checkMeter(TReport& report, const std::string& name, DWORD pid, HWND previous) {
+// Checks an open system meter and closes it with Enter, or with a click on
+// the window itself.
+HWND checkMeter(TReport& report, const std::string& name, DWORD pid, HWND previous, bool byClick = false) {
     HWND meter = nullptr;
     WaitUntil(
         [&] {
@@ -399,15 +400,21 @@ HWND checkMeter(TReport& report, const std::string& name, DWORD pid, HWND previo
                      outer.right - outer.left == 114 && outer.bottom - outer.top == 88,
                  "window " + describe(outer) + ", client " + describe(client) +
                      ", expected a borderless 114x88 window at 60, 63");
-    // Enter where the keyboard focus is, as a user's key would arrive.
-    PostKey(FocusOf(meter), VK_RETURN);
+    if (byClick) {
+        // The frame at the edge, beside every label.
+        ::PostMessageW(meter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        ::PostMessageW(meter, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    } else {
+        // Enter where the keyboard focus is, as a user's key would arrive.
+        PostKey(FocusOf(meter), VK_RETURN);
+    }
     const bool closed = WaitUntil([&] { return !::IsWindow(meter) || !::IsWindowVisible(meter); }, kUiTimeout);
-    report.Check(name + ".enter-closes", closed, "the meter is still open 5 s after Enter");
+    report.Check(name + (byClick ? ".click-closes" : ".enter-closes"), closed, "the meter is still open 5 s after it");
     return meter;
 }
 
 // h. The system meter from its shortcut F1 and from a META entry: each time
-// a fresh window at its fixed place, closed by Enter.
+// a fresh window at its fixed place, closed by Enter and by a click on it.
 void systemMeter(TReport& report, const TTargets& targets, const std::wstring& ini) {
     TProcess process;
     HWND form = StartLauncher(report, "functions.meter", process, targets.full, {ini});
@@ -417,7 +424,7 @@ void systemMeter(TReport& report, const TTargets& targets, const std::wstring& i
     HWND first = checkMeter(report, "functions.meter.f1", process.Id(), nullptr);
     if (!first) return;
     ChooseFromMenu(report, "functions.meter.meta", button, {{true, 'm'}});
-    checkMeter(report, "functions.meter.meta", process.Id(), first);
+    checkMeter(report, "functions.meter.meta", process.Id(), first, true);
     report.Check("functions.meter.no-message", noBoxOf(process.Id()), "a message box is open");
 }
 

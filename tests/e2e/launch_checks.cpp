@@ -501,12 +501,50 @@ void runDialog(TReport& report, const TSetup& s) {
     HWND button = form ? ButtonOf(form) : nullptr;
     if (!button) return;
     HWND combo = nullptr, edit = nullptr;
-    if (!openRunDialog(report, "launch.run.restart", button, process.Id(), combo, edit)) return;
+    HWND dialog = openRunDialog(report, "launch.run.restart", button, process.Id(), combo, edit);
+    if (!dialog) return;
     std::vector<std::string> items;
     for (int i = 0; i < comboCount(combo) && i < 20; ++i) items.push_back(comboItem(combo, i));
     report.Check("launch.run.restart.history-listed", items == std::vector<std::string>{first, second},
                  std::to_string(items.size()) + " items: " + (items.empty() ? "" : Show(items.front())) +
                      (items.size() > 1 ? ", " + Show(items[1]) : ""));
+    // The dialog is owned by the window with the program's title, and
+    // activating that brings the dialog forward.
+    const HWND owner = ::GetWindow(dialog, GW_OWNER);
+    HWND elsewhere = ::CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr,
+                                       nullptr, nullptr);
+    ::SetForegroundWindow(elsewhere);
+    ::SetForegroundWindow(owner);
+    const bool forward = WaitUntil([&] { return ::GetForegroundWindow() == dialog; }, kUiTimeout);
+    ::DestroyWindow(elsewhere);
+    report.Check("launch.run.owned-and-brought-forward", owner && ClassOf(owner) == L"TApplication" && forward,
+                 owner ? Narrow(ClassOf(owner)) + " owns the dialog, and the foreground is " +
+                             Narrow(ClassOf(::GetForegroundWindow()))
+                       : "the dialog has no owner");
+    // Tab goes round from the box; Enter presses the focused button.
+    auto captioned = [&](const char* caption) {
+        for (HWND b : ChildWindows(dialog, L"Button"))
+            if (TextOf(b) == caption) return b;
+        return HWND{};
+    };
+    std::vector<HWND> order;
+    for (int i = 0; i < 4; ++i) {
+        const HWND from = FocusOf(dialog);
+        PostKey(from, VK_TAB);
+        WaitUntil([&] { return FocusOf(dialog) != from; }, 2s);
+        order.push_back(FocusOf(dialog));
+    }
+    report.Check("launch.run.tab-order",
+                 order == std::vector<HWND>{captioned("&Run"), captioned("&Cancel"), captioned("&Browse"), edit},
+                 "the focus did not go Run, Cancel, Browse and back to the box");
+    for (int i = 0; i < 3; ++i) PostKey(FocusOf(dialog), VK_TAB);
+    WaitUntil([&] { return FocusOf(dialog) == captioned("&Browse"); }, kUiTimeout);
+    PostKey(FocusOf(dialog), VK_RETURN);
+    HWND browse = WaitForTopWindow(process.Id(), L"#32770", true, kUiTimeout);
+    report.Check("launch.run.enter-presses-focused-button", browse && TextOf(browse) == "Select File to Run",
+                 browse ? "a dialog " + Show(TextOf(browse)) + " opened" : "no file dialog within 5 s of Enter");
+    if (browse) ::PostMessageW(browse, WM_COMMAND, IDCANCEL, 0);
+    WaitUntil([&] { return noBoxOf(process.Id()); }, kUiTimeout);
     // Escape cancels: nothing is started.
     PostKey(edit, VK_ESCAPE);
     const bool gone = WaitUntil([&] { return TopWindows(process.Id(), L"TRunDlg", true).empty(); }, kUiTimeout);

@@ -208,6 +208,15 @@ void fullBuild(TReport& report, const TTargets& targets) {
     else
         report.Check("full.application-title", TextOf(apps.front()) == "&Go v1.25",
                      "title " + Show(TextOf(apps.front())));
+    // One taskbar button: the only unowned window shown is the one with the
+    // application title, and it owns the form.
+    std::string unowned;
+    for (HWND w : TopWindows(process.Id(), L"", true))
+        if (!::GetWindow(w, GW_OWNER) && !(::GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+            unowned += " " + Narrow(ClassOf(w)) + " " + Show(TextOf(w));
+    const HWND owner = ::GetWindow(form, GW_OWNER);
+    report.Check("full.one-taskbar-window", unowned == " TApplication \"&Go v1.25\"" && owner == apps.front(),
+                 "unowned windows shown:" + unowned + (owner ? "" : "; the form has no owner"));
     if (!button) return;
 
     // b. The menu: configured entries above the fixed items; Escape closes it.
@@ -236,6 +245,14 @@ void fullBuild(TReport& report, const TTargets& targets) {
     } else {
         report.Check("full.menu-stay-on-top-toggles", false, "the menu did not pop up a second time");
     }
+
+    // b. Space on the focused button pops the menu up, as a click does.
+    const HWND focus = FocusOf(form);
+    PostKey(focus, VK_SPACE);
+    const bool popped = WaitUntil([] { return VisibleMenuWindow() != nullptr; }, kUiTimeout);
+    report.Check("full.space-pops-up-menu", focus == button && popped,
+                 focus == button ? "no menu within 5 s" : "the focus is in " + Narrow(ClassOf(focus)));
+    CloseMenus(kUiTimeout);
 
     // c. The close question; No keeps everything as it was.
     ::PostMessageW(form, WM_CLOSE, 0, 0);

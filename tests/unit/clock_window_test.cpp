@@ -10,7 +10,36 @@ TfrmTime& clockWindow(Fixture& f) {
     return *static_cast<TfrmTime*>(f.main().ClockWindow);
 }
 
+// A form whose teardown runs a dispatch, as a window's does on Windows.
+class TDispatchingForm : public TForm {
+public:
+    explicit TDispatchingForm(std::vector<std::string>& log) : TForm(nullptr, "TProbe"), log_(log) {}
+    ~TDispatchingForm() override {
+        log_.push_back("teardown begins");
+        Application->Dispatch([] {});
+        log_.push_back("teardown ends");
+    }
+
+private:
+    std::vector<std::string>& log_;
+};
+
 }  // namespace
+
+// Released forms are freed one after the other, even when a teardown
+// dispatches and so reaches the freeing again.
+TEST(ClockWindow, ReleasedWindowsAreFreedOneAfterTheOther) {
+    Fixture f("");
+    std::vector<std::string> log;
+    auto* clock = f.app.CreateForm<TfrmTime>(&f.app);
+    clock->OnDestroy = [&](TObject*) { log.push_back("clock window destroyed"); };
+    auto* probe = f.app.CreateForm<TDispatchingForm>(log);
+    probe->OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
+    clock->Close();
+    probe->Close();
+    f.app.ProcessMessages();
+    EXPECT_EQ(log, (std::vector<std::string>{"teardown begins", "teardown ends", "clock window destroyed"}));
+}
 
 TEST(ClockWindow, OpensOnceWithItsDesignAndDate) {
     Fixture f("");

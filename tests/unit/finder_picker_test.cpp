@@ -97,6 +97,36 @@ TEST_F(PickerTest, CancelKeepsStartInButNotTheWorkingDirectory) {
     EXPECT_EQ(w.txtStartIn.Text(), "/");
 }
 
+// The picker is a form of its own: focusing its list is no exit from Start
+// In, and the focus comes back there to keep what was picked. The keyboard
+// reaches the picker's buttons, and Esc cancels it.
+TEST_F(PickerTest, FocusComesBackToStartInAndKeysReachTheButtons) {
+    TSearchFrm w(nullptr);
+    w.ConfigFileName = dir.file("t.ini");
+    headless::rig().modalResponders["TSearchFrm"] = [&](TForm&) {
+        w.txtStartIn.SetFocus();
+        w.txtStartIn.TextChangedByUser("typed");
+        headless::rig().modalResponders["TfrmDir"] = [](TForm& form) {
+            auto& d = static_cast<TfrmDir&>(form);
+            d.DirListBox.SetFocus();
+            EXPECT_TRUE(headless::pressKey(d, 9));
+            EXPECT_TRUE(headless::pressKey(d, 9));
+            EXPECT_TRUE(d.SpeedButton1.Focused());
+            EXPECT_TRUE(headless::pressKey(d, 13));
+        };
+        w.spdSearch.Click();
+        EXPECT_TRUE(w.txtStartIn.Focused());
+        headless::pressKey(w, 13);
+        EXPECT_EQ(w.txtStartIn.Items(), std::vector<std::string>{dir.file("base")});
+
+        headless::rig().modalResponders["TfrmDir"] = [](TForm& d) { EXPECT_TRUE(headless::pressKey(d, 27)); };
+        w.txtStartIn.TextChangedByUser("kept");
+        w.spdSearch.Click();
+        EXPECT_EQ(w.txtStartIn.Text(), "kept");
+    };
+    w.ShowModal();
+}
+
 TEST_F(PickerTest, DrivesAndDirectoriesThatCannotBeOpened) {
     headless::rig().drives = {{"c:", dir.file("base")}, {"d:", dir.file("drive-d")}, {"q:", dir.file("no-medium")}};
     TfrmDir d(nullptr);

@@ -56,18 +56,11 @@ PageState state(const TSearchFrm& w) {
             w.spdNextPage.Enabled(),   g.RowCount(),        g.Cell(0, 1),          g.Cell(0, g.RowCount() - 1)};
 }
 
-// Controls that take the focus, in the order Tab visits them.
-void tabOrder(TControl& parent, std::vector<std::string>& out) {
-    std::vector<TControl*> children = parent.Controls();
-    std::stable_sort(children.begin(), children.end(),
-                     [](TControl* a, TControl* b) { return a->TabOrder < b->TabOrder; });
-    for (TControl* c : children) {
-        if (!c->Visible()) continue;
-        if (!c->Controls().empty())
-            tabOrder(*c, out);
-        else if (c->TabStop)
-            out.push_back(c->Name);
-    }
+// The controls that the keyboard visits from the first, once round, as the
+// form routes the keys (Ctrl+Tab, since the grid keeps Tab for its cells).
+void tabOrder(TForm& form, std::vector<std::string>& out) {
+    while (out.size() < 20 && form.KeyDown(9, ssCtrl) && form.ActiveControl()->Name != (out.empty() ? "" : out[0]))
+        out.push_back(form.ActiveControl()->Name);
 }
 
 class FindWindowTest : public testing::Test {
@@ -89,6 +82,13 @@ TEST_F(FindWindowTest, LooksAsBeforeAnySearch) {
     tabOrder(w, order);
     EXPECT_EQ(order, (std::vector<std::string>{"txtSearchFilter", "txtStartIn", "cbIncludeSub", "spFindNow",
                                                "spdStopNow", "SearchRes"}));
+    // Tab moves between the grid's cells; Shift+Tab leaves it.
+    w.SearchRes.SetFocus();
+    EXPECT_TRUE(w.KeyDown(9, 0));
+    EXPECT_EQ(w.ActiveControl(), &w.SearchRes);
+    EXPECT_EQ(w.SearchRes.Col(), 2);
+    EXPECT_TRUE(w.KeyDown(9, ssShift));
+    EXPECT_EQ(w.ActiveControl(), &w.spdStopNow);
     EXPECT_TRUE(w.cbIncludeSub.Checked());
     EXPECT_EQ((PageState{"# Found", "# Total Pages", "Page 1", false, true, 2, "", ""}), state(w));
     EXPECT_EQ(column(w.SearchRes, 1), (std::vector<std::string>{"", ""}));
@@ -361,13 +361,15 @@ TEST(FindFileCommand, FromTheMainMenuWithItsHistories) {
         w.spFindNow.SetFocus();
         w.spFindNow.Click();
         found = w.SearchRes.Cell(1, 1);
+        // The launcher behind the modal window takes no keys.
+        EXPECT_FALSE(headless::pressKey(f.main(), 'R', ssCtrl));
         w.Close();
     };
     f.main().FindFile1->Click();
     EXPECT_EQ(found, f.iniPath);
     // Ctrl+F opens it again, with the directory just used in its history.
     EXPECT_TRUE(f.main().KeyDown('F', ssCtrl));
-    EXPECT_EQ(f.rig().modalShown, (std::vector<std::string>{"TSearchFrm", "TSearchFrm"}));
+    EXPECT_EQ(f.rig().modalShown, (std::vector<std::string>{"TSearchFrm", "TSearchFrm"}));  // no Run dialog
     EXPECT_EQ(filtersSeen.back(), std::vector<std::string>{"*.ini"});
     EXPECT_EQ(f.ini("SEARCH", "StartIn1"), f.dir.path());
 }

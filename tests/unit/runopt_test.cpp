@@ -28,13 +28,19 @@ TEST(RunDialog, LayoutAndKeys) {
     EXPECT_FALSE(dlg.KeyDown(13, 0));  // Enter with an empty text is left to the controls
     EXPECT_EQ(dlg.ModalResult(), mrNone);
     EXPECT_TRUE(dlg.KeyDown('N', ssAlt));
-    EXPECT_TRUE(dlg.cbFileName.Focused());
+    EXPECT_EQ(dlg.ActiveControl(), &dlg.cbFileName);  // the dialog is not shown, so it is not focused yet
+    // Tab follows the tab order round; Enter presses the focused button.
+    std::vector<TControl*> order;
+    for (int i = 0; i < 4 && dlg.KeyDown(9, 0); ++i) order.push_back(dlg.ActiveControl());
+    EXPECT_EQ(order, (std::vector<TControl*>{&dlg.btRun, &dlg.btCancel, &dlg.btBrowse, &dlg.cbFileName}));
+    EXPECT_TRUE(dlg.KeyDown(9, ssShift));
     headless::rig().dialogResponder = [](TOpenDialog& d) {
         d.FileName = "C:\\TOOLS\\Ünï.EXE";
         return true;
     };
+    EXPECT_TRUE(dlg.KeyDown(13, 0));
     EXPECT_TRUE(dlg.KeyDown('B', ssAlt));
-    EXPECT_EQ(headless::rig().dialogsShown, (std::vector<std::string>{"Select File to Run"}));
+    EXPECT_EQ(headless::rig().dialogsShown, (std::vector<std::string>{"Select File to Run", "Select File to Run"}));
     EXPECT_EQ(dlg.cbFileName.Text(), "C:\\TOOLS\\Ünï.EXE");
     EXPECT_TRUE(dlg.KeyDown(13, 0));
     EXPECT_EQ(dlg.ModalResult(), mrOk);

@@ -99,6 +99,18 @@ TEST(MainWindow, PopupCoversTheButtonAndRunsTheChoice) {
     EXPECT_TRUE(f.main().AlwaysPopup1->Checked);
     f.main().spdTvk.MouseMove(0, 3, 3);
     EXPECT_EQ(f.rig().popups.size(), 2u);
+
+    // A pick that a real menu would not offer, a hidden item here, runs nothing.
+    f.main().Popit.Items().Items(0)->Visible = false;
+    f.rig().popupResponder = [](TPopupMenu& m) { return m.Items().Items(0); };
+    f.main().spdTvk.Click();
+    EXPECT_EQ(f.rig().messageBoxes.size(), 1u);
+
+    // Space and Enter on the focused button pop the menu up as a click does.
+    f.main().spdTvk.SetFocus();
+    EXPECT_TRUE(f.main().KeyDown(32, 0));
+    EXPECT_TRUE(f.main().KeyDown(13, 0));
+    EXPECT_EQ(f.rig().popups.size(), 5u);
 }
 
 TEST(MainWindow, PopupArgumentPopsAtEveryActivation) {

@@ -48,18 +48,21 @@ public:
 class ControlDriver : public IControlDriver {
 public:
     explicit ControlDriver(TControl* c) : control_(c) {}
-    ~ControlDriver() override {
-        if (Application && headless::rig().focused == control_) headless::rig().focused = nullptr;
-    }
     void Repaint() override { ++headless::rig().repaints; }
+    // As on Windows, the focus moves at once only within the active form;
+    // another form keeps the control for its next activation.
     void SetFocus() override {
-        auto& rig = headless::rig();
-        TControl* previous = rig.focused;
-        if (previous == control_) return;
-        if (previous) Application->Dispatch([previous] { previous->DoExit(); });
-        rig.focused = control_;
+        TForm* form = control_->ParentForm();
+        if (!form || !control_->CanFocus()) return;
+        if (headless::rig().activeForm == form)
+            Application->Dispatch([&] { form->FocusArrived(control_); });
+        else
+            form->SetActiveControl(control_);
     }
-    bool Focused() const override { return Application && headless::rig().focused == control_; }
+    bool Focused() const override {
+        TForm* form = control_->ParentForm();
+        return Application && form && headless::rig().activeForm == form && form->ActiveControl() == control_;
+    }
 
 private:
     TControl* control_;
@@ -67,17 +70,37 @@ private:
 
 class FormDriver : public IFormDriver {
 public:
-    explicit FormDriver(TForm* f) : form_(f) {}
+    explicit FormDriver(TForm* f) : form_(f) {
+        if (Application) headless::rig().liveForms.push_back(f);
+    }
     ~FormDriver() override {
-        if (Application && headless::rig().capture == form_) headless::rig().capture = nullptr;
+        if (!Application) return;
+        auto& rig = headless::rig();
+        if (rig.capture == form_) rig.capture = nullptr;
+        if (rig.activeForm == form_) rig.activeForm = nullptr;
+        std::erase(rig.modalForms, form_);
+        std::erase(rig.liveForms, form_);
     }
     void Repaint() override { ++headless::rig().repaints; }
-    void Show() override { headless::rig().formsShown.push_back(form_->ClassName()); }
+    void Show() override {
+        headless::rig().formsShown.push_back(form_->ClassName());
+        activate();
+    }
+    void Hide() override {
+        if (headless::rig().activeForm == form_) headless::rig().activeForm = nullptr;
+    }
     int RunModal() override {
         auto& rig = headless::rig();
         rig.modalShown.push_back(form_->ClassName());
+        TForm* previous = rig.activeForm;
+        rig.modalForms.push_back(form_);
+        activate();
         auto it = rig.modalResponders.find(form_->ClassName());
         if (it != rig.modalResponders.end()) it->second(*form_);
+        std::erase(rig.modalForms, form_);
+        // The activation goes back where it was, if that form still exists.
+        const bool alive = std::find(rig.liveForms.begin(), rig.liveForms.end(), previous) != rig.liveForms.end();
+        rig.activeForm = alive ? previous : nullptr;
         return form_->ModalResult() == mrNone ? mrCancel : form_->ModalResult();
     }
     void SetMouseCapture(bool capture) override {
@@ -89,8 +112,22 @@ public:
     }
 
 private:
+    // The form becomes the active one, and the focus goes into it.
+    void activate() {
+        headless::rig().activeForm = form_;
+        if (TControl* c = form_->ControlToFocus()) Application->Dispatch([&] { form_->FocusArrived(c); });
+    }
+
     TForm* form_;
 };
+
+// What a user can choose in `menu`: an enabled, visible command of it.
+bool choosable(TPopupMenu& menu, const TMenuItem* item) {
+    if (item->IsLine() || item->Count() > 0) return false;
+    for (const TMenuItem* i = item; i != &menu.Items(); i = i->Parent())
+        if (!i || !i->Visible || !i->Enabled) return false;
+    return true;
+}
 
 class MenuDriver : public IMenuDriver {
 public:
@@ -98,7 +135,8 @@ public:
     TMenuItem* Popup(int x, int y) override {
         auto& rig = headless::rig();
         rig.popups.push_back({x, y});
-        return rig.popupResponder ? rig.popupResponder(*menu_) : nullptr;
+        TMenuItem* chosen = rig.popupResponder ? rig.popupResponder(*menu_) : nullptr;
+        return chosen && choosable(*menu_, chosen) ? chosen : nullptr;
     }
 
 private:
@@ -380,11 +418,10 @@ void headless::setLocalTime(Word year, Word month, Word day, Word hour, Word min
 bool TimerRunning(const TTimer& timer) { return headless::rig().timers.count(const_cast<TTimer*>(&timer)) != 0; }
 
 bool headless::pressKey(TForm& form, Word key, TShiftState shift) {
-    if (form.KeyDown(key, shift)) return true;
-    TControl* focused = rig().focused;
-    if (!focused || focused->ParentForm() != &form) return false;
+    const auto& modal = rig().modalForms;
+    if (!modal.empty() && modal.back() != &form) return false;
     bool used = false;
-    Application->Dispatch([&] { used = focused->DoKeyDown(key, shift); });
+    Application->Dispatch([&] { used = form.KeyDown(key, shift); });
     return used;
 }
 

@@ -13,8 +13,8 @@
 #include "platform/dialogs.h"
 #include "platform/filesearch.h"
 #include "platform/forms.h"
-#include "platform/timers.h"
 #include "platform/menus.h"
+#include "platform/timers.h"
 
 namespace headless {
 
@@ -70,15 +70,23 @@ struct Rig {
     std::vector<std::string> modalShown;
     // Class names of forms shown modelessly, in order.
     std::vector<std::string> formsShown;
+    // The running modal forms, innermost last; every other form is disabled.
+    std::vector<TForm*> modalForms;
+    // The form that is active (the last shown, or the innermost modal one);
+    // only its ActiveControl has the keyboard focus.
+    TForm* activeForm = nullptr;
+    std::vector<TForm*> liveForms;
 
     // Popup menus: each position is recorded; the responder picks the item.
+    // A pick that a real menu would not let a user choose (disabled or
+    // hidden, a separator, a submenu's own item, an item of another menu)
+    // chooses nothing.
     std::vector<TPoint> popups;
     std::function<TMenuItem*(TPopupMenu&)> popupResponder;
 
     std::vector<TRect> monitors{{0, 0, 1024, 768}};
     TPoint cursor;
     TForm* capture = nullptr;
-    TControl* focused = nullptr;
     TCursor cursorShape{};
     int processMessagesCalls = 0;
     int repaints = 0;
@@ -170,8 +178,9 @@ void setLocalTime(Word year, Word month, Word day, Word hour, Word minute, Word 
 // Handles handed out and not yet closed.
 std::size_t openProcessHandles();
 
-// A key pressed while `form` is active: the form first (shortcuts, default
-// and cancel buttons), then the focused control. True when it was used.
+// A key pressed in `form`, through the dispatcher as the message loop does
+// (TForm::KeyDown). A form behind a modal one takes no keys. True when the
+// key was used.
 bool pressKey(TForm& form, Word key, TShiftState shift = 0);
 
 }  // namespace headless

@@ -1,8 +1,7 @@
 // The application driver: message loop, key pre-translation, message boxes,
 // cursor shape and the desktop.
 #include "platform/win32/win32.h"
-// After <windows.h>, which they need.
-#include <commctrl.h>
+// After <windows.h>, which it needs.
 #include <objbase.h>
 
 namespace win32 {
@@ -34,8 +33,11 @@ BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM lParam) {
 TThreadWindowsDisabled::TThreadWindowsDisabled(HWND except) {
     std::vector<HWND> enabled;
     ::EnumThreadWindows(::GetCurrentThreadId(), collectEnabled, reinterpret_cast<LPARAM>(&enabled));
+    // The owner takes no input itself; enabled, its taskbar button can bring
+    // the modal window forward.
+    HWND owner = Application ? AppDriver().Window() : nullptr;
     for (HWND hwnd : enabled) {
-        if (hwnd == except) continue;
+        if (hwnd == except || hwnd == owner) continue;
         ::EnableWindow(hwnd, FALSE);
         disabled_.push_back(hwnd);
     }
@@ -68,13 +70,64 @@ TWin32Application& AppDriver() {
 }
 
 LRESULT CALLBACK TWin32Application::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_TIMER && Application) {
-        // The timer id is the driver's address, checked before use.
-        auto* timer = reinterpret_cast<TWin32Timer*>(wParam);
-        if (AppDriver().timers_.count(timer)) timer->Timer()->Tick();
-        return 0;
+    if (!Application) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    switch (msg) {
+        case WM_TIMER: {
+            // The timer id is the driver's address, checked before use.
+            auto* timer = reinterpret_cast<TWin32Timer*>(wParam);
+            if (AppDriver().timers_.count(timer)) timer->Timer()->Tick();
+            return 0;
+        }
+        case WM_ACTIVATE:
+            // A window without a size keeps no activation (its taskbar button
+            // or Alt+Tab chose it): the form that had it last gets it.
+            if (LOWORD(wParam) != WA_INACTIVE) {
+                TWin32Application& app = AppDriver();
+                HWND main = app.app_->MainForm ? FormDriverOf(app.app_->MainForm)->ExistingHandle() : nullptr;
+                app.forward(!app.modal_.empty()           ? app.modal_.back()
+                            : ::IsWindow(app.lastActive_) ? app.lastActive_
+                                                          : main);
+            }
+            return 0;
+        case WM_TOLVEK_FORWARD: {
+            HWND target = reinterpret_cast<HWND>(wParam);
+            if (::IsWindow(target) && ::IsWindowVisible(target) && ::IsWindowEnabled(target)) {
+                ::SetForegroundWindow(target);
+                ::SetActiveWindow(target);
+            }
+            return 0;
+        }
+        case WM_CLOSE:
+            // Closing the program from its taskbar button closes the main
+            // form; while a modal form is open, that one comes forward.
+            if (!AppDriver().modal_.empty())
+                AppDriver().forward(AppDriver().modal_.back());
+            else
+                Application->Dispatch([] {
+                    if (Application->MainForm) Application->MainForm->Close();
+                });
+            return 0;
+        default:
+            return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void TWin32Application::ShowOwner() {
+    if (HWND hwnd = Window(); hwnd && !::IsWindowVisible(hwnd)) ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+}
+
+void TWin32Application::FormActivated(HWND form) {
+    if (!modal_.empty() && modal_.back() != form)
+        forward(modal_.back());
+    else
+        lastActive_ = form;
+}
+
+void TWin32Application::forward(HWND target) {
+    // A disabled target has a message box or a common dialog over it.
+    if (target && !::IsWindowEnabled(target)) target = ::GetLastActivePopup(target);
+    if (target && ::IsWindowVisible(target) && ::IsWindowEnabled(target))
+        ::PostMessageW(Window(), WM_TOLVEK_FORWARD, reinterpret_cast<WPARAM>(target), 0);
 }
 
 bool TWin32Application::Runs(const TTimer& timer) const {
@@ -96,8 +149,11 @@ HWND TWin32Application::Window() {
         wc.lpszClassName = kAppClass;
         ::RegisterClassExW(&wc);
     }
-    window_.reset(::CreateWindowExW(0, kAppClass, Widen(app_->Title()).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                    Instance(), nullptr));
+    // At the centre of the primary monitor, as the classic toolkits place it.
+    const int x = ::GetSystemMetrics(SM_CXSCREEN) / 2, y = ::GetSystemMetrics(SM_CYSCREEN) / 2;
+    window_.reset(::CreateWindowExW(0, kAppClass, Widen(app_->Title()).c_str(),
+                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS, x, y, 0, 0,
+                                    nullptr, nullptr, Instance(), nullptr));
     return window_.get();
 }
 
@@ -121,42 +177,13 @@ bool TWin32Application::PreTranslate(const MSG& msg) {
     TWin32Form* driver = root ? TWin32Form::FromWindow(root) : nullptr;
     if (!driver || driver->Destroying()) return false;
     const auto key = static_cast<Word>(msg.wParam);
-    if (key == VK_RETURN || key == VK_ESCAPE) {
-        // An open drop-down list takes these keys to close itself.
-        for (HWND h = msg.hwnd; h && h != root; h = ::GetParent(h))
-            if (TWin32Control* c = TWin32Control::FromWindow(h))
-                if (c->Control()->Kind() == TControlKind::ComboBox && ::SendMessageW(h, CB_GETDROPPEDSTATE, 0, 0))
-                    return false;
-    }
     const TShiftState shift = KeyShift();
+    if (key == VK_TAB || (key >= VK_LEFT && key <= VK_DOWN))
+        ::SendMessageW(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     // A handler that failed has had the key, and its error was reported.
     bool handled = true;
     app_->Dispatch([&] { handled = driver->Form()->KeyDown(key, shift); });
-    if (handled) return true;
-    // Then the focused control, which may want the key for itself.
-    for (HWND h = ::GetFocus(); h && h != root && ::IsChild(root, h); h = ::GetParent(h)) {
-        if (TWin32Control* c = TWin32Control::FromWindow(h)) {
-            TControl* control = c->Control();
-            handled = true;
-            app_->Dispatch([&] {
-                Word k = key;
-                handled = control->DoKeyDown(k, shift);
-            });
-            if (handled) return true;
-            break;
-        }
-    }
-    if (key == VK_TAB && !(shift & (ssCtrl | ssAlt))) {
-        HWND focus = ::GetFocus();
-        if (focus && !::IsChild(root, focus)) focus = nullptr;
-        // From the edit box inside a combo box, the combo box is the control.
-        while (focus && ::GetParent(focus) != root) focus = ::GetParent(focus);
-        if (HWND next = ::GetNextDlgTabItem(root, focus, (shift & ssShift) ? TRUE : FALSE)) {
-            ::SetFocus(next);
-            return true;
-        }
-    }
-    return false;
+    return handled;
 }
 
 void TWin32Application::Pump(const MSG& msg) {

@@ -1,11 +1,10 @@
 // GDI drawing for the portable canvas, on a window's paint DC or on an
 // off-screen bitmap (a memory DC over a top-down 32-bit DIB section), and the
-// window messages of the custom-drawn control and the panel.
+// window messages of the custom-drawn control.
 #include "platform/canvas.h"
 
 #include <vector>
 
-#include "platform/extctrls.h"
 #include "platform/win32/win32.h"
 
 namespace win32 {
@@ -13,9 +12,13 @@ namespace win32 {
 namespace {
 
 // The canvas passes 0x00BBGGRR, which is a COLORREF already.
-COLORREF colorRef(std::uint32_t color) { return static_cast<COLORREF>(color & 0xFFFFFF); }
+COLORREF colorRef(std::uint32_t color) {
+    return static_cast<COLORREF>(color & 0xFFFFFF);
+}
 
-TGdiObject solidBrush(std::uint32_t color) { return TGdiObject(::CreateSolidBrush(colorRef(color))); }
+TGdiObject solidBrush(std::uint32_t color) {
+    return TGdiObject(::CreateSolidBrush(colorRef(color)));
+}
 TGdiObject solidPen(std::uint32_t color, int width) {
     return TGdiObject(::CreatePen(PS_SOLID, width < 1 ? 1 : width, colorRef(color)));
 }
@@ -64,7 +67,9 @@ void TGdiCanvas::FillRect(const TRect& r, std::uint32_t color) {
     ::FillRect(dc_, &rect, static_cast<HBRUSH>(brush.get()));
 }
 
-void TGdiCanvas::SetPixel(int x, int y, std::uint32_t color) { ::SetPixelV(dc_, x, y, colorRef(color)); }
+void TGdiCanvas::SetPixel(int x, int y, std::uint32_t color) {
+    ::SetPixelV(dc_, x, y, colorRef(color));
+}
 
 std::uint32_t TGdiCanvas::GetPixel(int x, int y) {
     ::GdiFlush();
@@ -94,7 +99,9 @@ void TGdiCanvas::ClipToEllipse(const TRect& box) {
     if (region) ::SelectClipRgn(dc_, static_cast<HRGN>(region.get()));
 }
 
-void TGdiCanvas::RemoveClip() { ::SelectClipRgn(dc_, nullptr); }
+void TGdiCanvas::RemoveClip() {
+    ::SelectClipRgn(dc_, nullptr);
+}
 
 void TGdiCanvas::StretchCopy(const TRect& dest, IBitmapDriver& source, const TRect& src) {
     // One backend is linked, so every bitmap is ours.
@@ -108,59 +115,89 @@ void TGdiCanvas::StretchCopy(const TRect& dest, IBitmapDriver& source, const TRe
                  src.Height(), SRCCOPY);
 }
 
-void TWin32Control::createWnd() {
-    // A control that refuses its window (no controller, say) gets none.
-    try {
-        static_cast<TCustomControl*>(control_)->CreateWnd();
-    } catch (...) {
-        window_.reset();
-        throw;
-    }
+TWin32Control::TWindowKind TCustomDriver::windowKind() const {
+    return {L"TCustomControl", 0, 0, true, CS_DBLCLKS};
 }
 
-LRESULT TWin32Control::customMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* custom = control_->Kind() == TControlKind::Custom ? static_cast<TCustomControl*>(control_) : nullptr;
+void TCustomDriver::created() {
+    static_cast<TCustomControl*>(control_)->CreateWnd();
+}
+
+LRESULT TCustomDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* custom = static_cast<TCustomControl*>(control_);
     switch (msg) {
         case WM_ERASEBKGND:
             // Painting covers every pixel; erasing first would only flicker.
-            if (custom && !custom->EraseBackground()) return 1;
+            if (!custom->EraseBackground()) return 1;
             break;
         case WM_SIZE:
             // What a custom control draws depends on its whole size.
-            if (custom) ::InvalidateRect(hwnd, nullptr, FALSE);
+            ::InvalidateRect(hwnd, nullptr, FALSE);
             break;
         case WM_GETDLGCODE:
-            if (custom) return static_cast<LRESULT>(custom->DialogCode());
-            break;
+            return static_cast<LRESULT>(custom->DialogCode());
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            if (custom) {
-                Application->Dispatch([custom] { custom->DblClick(); });
-                return 0;
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK: {
+            const bool left = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
+            const bool twice = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+            const TMouseButton button = left                                               ? TMouseButton::Left
+                                        : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK ? TMouseButton::Right
+                                                                                           : TMouseButton::Middle;
+            const TShiftState shift = MouseShift(wParam) | (twice ? ssDouble : 0u);
+            const int x = MouseX(lParam), y = MouseY(lParam);
+            if (left) {
+                // Held until the release, which makes the click.
+                ::SetCapture(hwnd);
+                pressed_ = true;
             }
-            break;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = ::BeginPaint(hwnd, &ps);
-            if (custom) {
-                TGdiCanvas surface(dc);
-                Application->Dispatch([&] { custom->PaintWindow(surface); });
-            } else {
+            if (msg == WM_LBUTTONDBLCLK && !dispatch([custom] { custom->DblClick(); })) return 0;
+            dispatch([&] { custom->MouseDown(button, shift, x, y); });
+            return 0;
+        }
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP: {
+            const TMouseButton button = msg == WM_LBUTTONUP   ? TMouseButton::Left
+                                        : msg == WM_RBUTTONUP ? TMouseButton::Right
+                                                              : TMouseButton::Middle;
+            const int x = MouseX(lParam), y = MouseY(lParam);
+            bool click = false;
+            if (button == TMouseButton::Left) {
                 RECT rc{};
                 ::GetClientRect(hwnd, &rc);
-                ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
-                if (static_cast<TPanel*>(control_)->Bevel) ::DrawEdge(dc, &rc, BDR_RAISEDOUTER, BF_RECT);
+                click = pressed_ && ::PtInRect(&rc, POINT{x, y});
+                pressed_ = false;
+                if (::GetCapture() == hwnd) ::ReleaseCapture();
             }
-            ::EndPaint(hwnd, &ps);
+            if (click && !dispatch([custom] { custom->Click(); })) return 0;
+            if (!dispatch([&] { custom->MouseUp(button, MouseShift(wParam), x, y); })) return 0;
+            break;  // the right button's release makes the context menu
+        }
+        case WM_CAPTURECHANGED:
+            pressed_ = false;
+            break;
+        case WM_PAINT: {
+            TPaint paint(hwnd);
+            TGdiCanvas surface(paint.DC());
+            dispatch([&] { custom->PaintWindow(surface); });
             return 0;
         }
         default:
             break;
     }
-    return callOld(hwnd, msg, wParam, lParam);
+    return callDefault(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace win32
 
-std::unique_ptr<IBitmapDriver> newBitmapDriver() { return std::make_unique<win32::TGdiBitmap>(); }
+std::unique_ptr<IBitmapDriver> newBitmapDriver() {
+    return std::make_unique<win32::TGdiBitmap>();
+}
 
-std::uint32_t SystemColorRGB(int index) { return static_cast<std::uint32_t>(::GetSysColor(index)); }
+std::uint32_t SystemColorRGB(int index) {
+    return static_cast<std::uint32_t>(::GetSysColor(index));
+}

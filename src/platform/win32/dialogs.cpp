@@ -34,7 +34,12 @@ bool TWin32Dialog::Execute(TOpenDialog& dialog) {
 
     TThreadWindowsDisabled others(owner);
     const BOOL ok = dialog.IsSave() ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);
-    if (!ok) return false;
+    if (!ok) {
+        // Cancel leaves no error; anything else is a failure, not a Cancel.
+        if (const DWORD error = ::CommDlgExtendedError())
+            throw Exception("The file dialog failed (error " + std::to_string(error) + ")");
+        return false;
+    }
     dialog.FileName = Narrow(file.data());
     return true;
 }

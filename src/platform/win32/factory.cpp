@@ -2,7 +2,39 @@
 #include "platform/win32/win32.h"
 
 std::unique_ptr<IControlDriver> newControlDriver(TControl* control) {
-    return std::make_unique<win32::TWin32Control>(control);
+    using namespace win32;
+    switch (control->Kind()) {
+        case TControlKind::Button:
+            return std::make_unique<TButtonDriver>(control);
+        case TControlKind::BitmapButton:
+            return std::make_unique<TGlyphButtonDriver>(control);
+        case TControlKind::SpeedButton:
+            return std::make_unique<TSpeedButtonDriver>(control);
+        case TControlKind::Label:
+            return std::make_unique<TLabelDriver>(control);
+        case TControlKind::ComboBox:
+            return std::make_unique<TComboBoxDriver>(control);
+        case TControlKind::Memo:
+            return std::make_unique<TMemoDriver>(control);
+        case TControlKind::Bevel:
+            return std::make_unique<TBevelDriver>(control);
+        case TControlKind::StringGrid:
+            return std::make_unique<TGridDriver>(control);
+        case TControlKind::CheckBox:
+            return std::make_unique<TCheckBoxDriver>(control);
+        case TControlKind::Panel:
+            return std::make_unique<TPanelDriver>(control);
+        case TControlKind::DirectoryList:
+            return std::make_unique<TDirectoryListDriver>(control);
+        case TControlKind::DriveCombo:
+            return std::make_unique<TDriveComboDriver>(control);
+        case TControlKind::Custom:
+            return std::make_unique<TCustomDriver>(control);
+        case TControlKind::Form:  // forms bring their own driver
+        case TControlKind::MainMenu:
+            break;
+    }
+    return std::make_unique<TNoWindowDriver>(control);
 }
 std::unique_ptr<IFormDriver> newFormDriver(TForm* form) {
     return std::make_unique<win32::TWin32Form>(form);

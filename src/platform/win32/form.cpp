@@ -52,14 +52,13 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             // Later, from the queue: an activation handler may pop a menu up,
             // which must not run inside the activation itself.
             ::PostMessageW(hwnd, WM_TOLVEK_ACTIVATE, active ? 1 : 0, 0);
-            if (!active) {
-                HWND focus = ::GetFocus();
-                if (focus && ::IsChild(hwnd, focus)) lastFocus_ = focus;
-            } else if (!HIWORD(wParam)) {
-                HWND target =
-                    lastFocus_ && ::IsChild(hwnd, lastFocus_) ? lastFocus_ : ::GetNextDlgTabItem(hwnd, nullptr, FALSE);
-                if (target && ::IsChild(hwnd, target) && ::IsWindowVisible(target) && ::IsWindowEnabled(target)) {
-                    ::SetFocus(target);
+            if (active) AppDriver().FormActivated(hwnd);
+            if (active && !HIWORD(wParam)) {
+                // The focus goes back where it was, else to the first tab stop.
+                TControl* target = form_->ControlToFocus();
+                HWND child = target ? static_cast<TWin32Control*>(target->Driver())->Handle() : nullptr;
+                if (child && ::IsWindowVisible(child) && ::IsWindowEnabled(child)) {
+                    ::SetFocus(child);
                     return 0;
                 }
             }
@@ -92,12 +91,30 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             Application->Dispatch([&] { form_->MouseMove(shift, x, y); });
             return 0;
         }
-        case WM_LBUTTONUP:
+        case WM_LBUTTONDOWN:
+            // Held until the release, which makes a click on the form itself
+            // (the system meter closes on it) when it comes inside.
+            if (!form_->MouseCapture()) {
+                ::SetCapture(hwnd);
+                pressed_ = true;
+            }
+            return 0;
+        case WM_LBUTTONUP: {
             // As in the toolkit, a click ends the form's capture; otherwise a
             // captured form would keep every click from its own controls.
             if (form_->MouseCapture() && ::GetCapture() == hwnd)
-                Application->Dispatch([this] { form_->SetMouseCapture(false); });
+                if (!dispatch([this] { form_->SetMouseCapture(false); })) return 0;
+            RECT rc{};
+            ::GetClientRect(hwnd, &rc);
+            const bool click = pressed_ && ::PtInRect(&rc, POINT{MouseX(lParam), MouseY(lParam)});
+            if (pressed_ && ::GetCapture() == hwnd) ::ReleaseCapture();
+            pressed_ = false;
+            if (click) dispatch([this] { form_->Click(); });
             return 0;
+        }
+        case WM_CAPTURECHANGED:
+            pressed_ = false;
+            break;
         case WM_SETCURSOR:
             if (AppDriver().Busy()) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
@@ -210,17 +227,28 @@ void TWin32Form::create() {
     registerClass(name);
     RECT r = outerRect();
     creating_ = true;
-    // WM_NCCREATE stores the handle in window_.
+    // WM_NCCREATE stores the handle in window_. Owned, the form has no
+    // taskbar button of its own and comes forward with the program.
     HWND hwnd = ::CreateWindowExW(exStyle(), name.c_str(), Widen(form_->Caption()).c_str(), style(), r.left, r.top,
-                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, Instance(), this);
+                                  r.right - r.left, r.bottom - r.top, AppDriver().Window(), nullptr, Instance(), this);
     if (!hwnd) {
         creating_ = false;
         throw Exception("Cannot create the window of " + form_->ClassName());
     }
-    updateFont();
-    buildMenuBar();
-    CreateChildWindows(form_, hwnd, *this);
+    try {
+        updateFont();
+        buildMenuBar();
+        CreateChildWindows(form_, hwnd, *this);
+    } catch (...) {
+        // No half-made window stays behind to be shown later: the next
+        // attempt starts afresh, and fails the same way if it must.
+        creating_ = false;
+        window_.reset();
+        throw;
+    }
     creating_ = false;
+    // Focus rectangles show once the keyboard is used, as in the system's dialogs.
+    ::SendMessageW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     RECT client{};
     ::GetClientRect(hwnd, &client);
     ArrangeAligned(*form_, client.right, client.bottom);
@@ -287,9 +315,18 @@ void TWin32Form::buildMenuBar() {
 }
 
 void TWin32Form::applyTopmost() {
-    if (!window_) return;
-    HWND after = form_->FormStyle() == TFormStyle::StayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST;
-    ::SetWindowPos(window_.get(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    HWND hwnd = window_.get();
+    if (!hwnd) return;
+    constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    const bool onTop = form_->FormStyle() == TFormStyle::StayOnTop;
+    ::SetWindowPos(hwnd, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kFlags);
+    if (onTop || !(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST)) return;
+    // Wine keeps an owned window topmost that lies right above its owner;
+    // without the owner for a moment it lets go.
+    const LONG_PTR owner = ::GetWindowLongPtrW(hwnd, GWLP_HWNDPARENT);
+    ::SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, 0);
+    ::SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, kFlags);
+    ::SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, owner);
 }
 
 void TWin32Form::applyStyle() {
@@ -319,8 +356,7 @@ void TWin32Form::syncBounds() {
     RECT outer{}, client{};
     if (!::GetWindowRect(hwnd, &outer) || !::GetClientRect(hwnd, &client)) return;
     syncing_ = true;
-    Application->Dispatch([&] { form_->SetBounds(outer.left, outer.top, client.right, client.bottom); });
-    syncing_ = false;
+    if (dispatch([&] { form_->SetBounds(outer.left, outer.top, client.right, client.bottom); })) syncing_ = false;
 }
 
 void TWin32Form::placeFirstTime() {
@@ -362,6 +398,7 @@ void TWin32Form::Changed(TControlChange what) {
             break;
         case TControlChange::Checked:
         case TControlChange::Items:
+        case TControlChange::Current:
             break;
     }
 }
@@ -382,6 +419,7 @@ bool TWin32Form::Focused() const {
 void TWin32Form::Show() {
     HWND hwnd = Handle();
     placeFirstTime();
+    AppDriver().ShowOwner();
     ::ShowWindow(hwnd, SW_SHOW);
 }
 
@@ -395,9 +433,11 @@ int TWin32Form::RunModal() {
     HWND hwnd = Handle();
     placeFirstTime();
     HWND previous = ::GetActiveWindow();
+    AppDriver().ShowOwner();
     {
         TThreadWindowsDisabled others(hwnd);
         modal_ = true;
+        AppDriver().EnterModal(hwnd);
         ::ShowWindow(hwnd, SW_SHOW);
         ::SetForegroundWindow(hwnd);
         MSG msg;
@@ -411,6 +451,7 @@ int TWin32Form::RunModal() {
             }
             AppDriver().Pump(msg);
         }
+        AppDriver().LeaveModal(hwnd);
         modal_ = false;
     }
     if (window_) ::ShowWindow(window_.get(), SW_HIDE);

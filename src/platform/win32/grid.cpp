@@ -53,12 +53,31 @@ RECT clientRect(HWND hwnd) {
 
 }  // namespace
 
-int TWin32Control::gridBorderAt(int x, int y) const {
-    auto* grid = static_cast<TStringGrid*>(control_);
-    if (!grid->ColSizing || !window_) return -1;
+TWin32Control::TWindowKind TGridDriver::windowKind() const {
+    return {L"TStringGrid", WS_HSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE, true, CS_DBLCLKS};
+}
+
+void TGridDriver::refresh() {
+    scrollBars();
+    ::InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void TGridDriver::changed(TControlChange what) {
+    if (what == TControlChange::Items) refresh();
+    if (what == TControlChange::Current) showCurrent();
+}
+
+DWORD TGridDriver::restyle(DWORD style) {
+    scrollBars();
+    return style;
+}
+
+int TGridDriver::borderAt(int x, int y) const {
+    TStringGrid* grid = this->grid();
+    if (!grid->ColSizing || !hwnd()) return -1;
     // Borders are grabbed in the title rows only.
     if (y < 0 || y >= grid->FixedRows * (grid->DefaultRowHeight + grid->GridLineWidth)) return -1;
-    const RECT rc = clientRect(window_.get());
+    const RECT rc = clientRect(hwnd());
     for (const TSpan& c : visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), grid->GridLineWidth,
                                        rc.right, [grid](int i) { return grid->ColWidth(i); })) {
         const int edge = c.start + c.size;
@@ -67,10 +86,10 @@ int TWin32Control::gridBorderAt(int x, int y) const {
     return -1;
 }
 
-void TWin32Control::gridScrollBars() {
-    if (!window_) return;
-    auto* grid = static_cast<TStringGrid*>(control_);
-    HWND hwnd = window_.get();
+void TGridDriver::scrollBars() {
+    if (!hwnd()) return;
+    TStringGrid* grid = this->grid();
+    HWND hwnd = this->hwnd();
     const RECT rc = clientRect(hwnd);
     const int line = grid->GridLineWidth;
     auto width = [grid](int i) { return grid->ColWidth(i); };
@@ -102,18 +121,21 @@ void TWin32Control::gridScrollBars() {
     ::SetScrollInfo(hwnd, SB_HORZ, &h, TRUE);
 }
 
-void TWin32Control::gridMoveTo(int col, int row) {
-    auto* grid = static_cast<TStringGrid*>(control_);
+void TGridDriver::moveTo(int col, int row) {
+    TStringGrid* grid = this->grid();
     if (grid->ColCount() <= grid->FixedCols || grid->RowCount() <= grid->FixedRows) return;
     col = std::clamp(col, grid->FixedCols, grid->ColCount() - 1);
     row = std::clamp(row, grid->FixedRows, grid->RowCount() - 1);
-    Application->Dispatch([&] { grid->SelectedByUser(col, row); });
-    if (!window_) return;
-    const RECT rc = clientRect(window_.get());
-    const int line = grid->GridLineWidth;
+    if (dispatch([&] { grid->SelectedByUser(col, row); })) showCurrent();
+}
+
+void TGridDriver::showCurrent() {
+    TStringGrid* grid = this->grid();
+    if (!hwnd()) return;
+    const RECT rc = clientRect(hwnd());
+    const int line = grid->GridLineWidth, col = grid->Col(), row = grid->Row();
     auto width = [grid](int i) { return grid->ColWidth(i); };
     auto height = [grid](int) { return grid->DefaultRowHeight; };
-    // The current cell comes into view.
     int top = grid->TopRow(), left = grid->LeftCol();
     if (row < top) top = row;
     while (row >= top + fullyVisible(grid->FixedRows, top, grid->RowCount(), line, rc.bottom, height)) ++top;
@@ -121,14 +143,13 @@ void TWin32Control::gridMoveTo(int col, int row) {
     while (col >= left + fullyVisible(grid->FixedCols, left, grid->ColCount(), line, rc.right, width) && left < col)
         ++left;
     if (top != grid->TopRow() || left != grid->LeftCol())
-        Application->Dispatch([&] { grid->ScrolledByUser(left, top); });
-    gridScrollBars();
-    ::InvalidateRect(window_.get(), nullptr, FALSE);
+        if (!dispatch([&] { grid->ScrolledByUser(left, top); })) return;
+    refresh();
 }
 
-void TWin32Control::gridPaint(HDC target) {
-    auto* grid = static_cast<TStringGrid*>(control_);
-    const RECT rc = clientRect(window_.get());
+void TGridDriver::paint(HDC target) {
+    TStringGrid* grid = this->grid();
+    const RECT rc = clientRect(hwnd());
     if (rc.right <= 0 || rc.bottom <= 0) return;
     // Drawn off screen and copied in one go, so nothing flickers.
     TMemoryDC memory(::CreateCompatibleDC(target));
@@ -145,7 +166,7 @@ void TWin32Control::gridPaint(HDC target) {
                                    [grid](int i) { return grid->ColWidth(i); });
     const auto rows = visibleSpans(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom,
                                    [grid](int) { return grid->DefaultRowHeight; });
-    const bool focused = ::GetFocus() == window_.get();
+    const bool focused = ::GetFocus() == hwnd();
     for (const TSpan& r : rows) {
         for (const TSpan& c : cols) {
             RECT cell{c.start, r.start, c.start + c.size, r.start + r.size};
@@ -171,8 +192,8 @@ void TWin32Control::gridPaint(HDC target) {
     ::BitBlt(target, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
 }
 
-LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* grid = static_cast<TStringGrid*>(control_);
+LRESULT TGridDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    TStringGrid* grid = this->grid();
     const RECT rc = clientRect(hwnd);
     const int line = grid->GridLineWidth;
     auto width = [grid](int i) { return grid->ColWidth(i); };
@@ -184,9 +205,7 @@ LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         top = std::clamp(top, grid->FixedRows, lastTop);
         left = std::clamp(left, grid->FixedCols, std::max(grid->FixedCols, grid->ColCount() - 1));
         if (top == grid->TopRow() && left == grid->LeftCol()) return;
-        Application->Dispatch([&] { grid->ScrolledByUser(left, top); });
-        gridScrollBars();
-        ::InvalidateRect(hwnd, nullptr, FALSE);
+        if (dispatch([&] { grid->ScrolledByUser(left, top); })) refresh();
     };
     switch (msg) {
         case WM_GETTEXTLENGTH:
@@ -214,18 +233,17 @@ LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         case WM_ERASEBKGND:
             return 1;  // the paint covers every pixel
         case WM_PAINT: {
-            TPaint paint(hwnd);
-            gridPaint(paint.DC());
+            TPaint painting(hwnd);
+            paint(painting.DC());
             return 0;
         }
         case WM_SIZE:
-            gridScrollBars();
-            ::InvalidateRect(hwnd, nullptr, FALSE);
+            refresh();
             return 0;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             ::InvalidateRect(hwnd, nullptr, FALSE);
-            return callOld(hwnd, msg, wParam, lParam);
+            return callDefault(hwnd, msg, wParam, lParam);
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS;
         case WM_VSCROLL:
@@ -273,42 +291,62 @@ LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
             return 0;
         }
         case WM_MOUSEWHEEL: {
-            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-            scrollTo(grid->LeftCol(), grid->TopRow() - 3 * notches);
+            // Three rows a notch. Fine wheels and touchpads send parts of a
+            // notch, which add up; a turn the other way starts afresh.
+            const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+            if ((delta > 0) != (wheel_ > 0)) wheel_ = 0;
+            wheel_ += delta;
+            const int rows = wheel_ * 3 / WHEEL_DELTA;
+            wheel_ -= rows * WHEEL_DELTA / 3;
+            if (rows != 0) scrollTo(grid->LeftCol(), grid->TopRow() - rows);
             return 0;
         }
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN: {
+        case WM_MBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK: {
             ::SetFocus(hwnd);
             const int x = MouseX(lParam), y = MouseY(lParam);
-            const TShiftState shift = MouseShift(wParam);
-            if (msg == WM_LBUTTONDOWN) {
-                if (int border = gridBorderAt(x, y); border >= 0) {
+            const bool left = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
+            const bool twice = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+            const TShiftState shift = MouseShift(wParam) | (twice ? ssDouble : 0u);
+            const TMouseButton button = left                                               ? TMouseButton::Left
+                                        : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK ? TMouseButton::Right
+                                                                                           : TMouseButton::Middle;
+            bool dragging = false;
+            if (left) {
+                if (int border = borderAt(x, y); border >= 0) {
                     dragCol_ = border;
                     dragStartX_ = x;
                     dragStartWidth_ = grid->ColWidth(border);
                     ::SetCapture(hwnd);
-                    return 0;
+                    dragging = true;
+                } else {
+                    // No scrolling here: the second press of a double click
+                    // must meet the row that the first one met.
+                    const TGridCoord at = grid->MouseCoord(x, y);
+                    if (at.x >= grid->FixedCols && at.y >= grid->FixedRows &&
+                        !dispatch([&] { grid->SelectedByUser(at.x, at.y); }))
+                        return 0;
+                    refresh();
                 }
-                const TGridCoord at = grid->MouseCoord(x, y);
-                if (at.x >= grid->FixedCols && at.y >= grid->FixedRows) gridMoveTo(at.x, at.y);
             }
-            const TMouseButton button = msg == WM_LBUTTONDOWN   ? TMouseButton::Left
-                                        : msg == WM_RBUTTONDOWN ? TMouseButton::Right
-                                                                : TMouseButton::Middle;
-            Application->Dispatch([&] { grid->MouseDown(button, shift, x, y); });
+            // Every press counts, also one on a border and the second of a
+            // double click: the handlers remember where the mouse was.
+            if (!dispatch([&] { grid->MouseDown(button, shift, x, y); })) return 0;
+            // A double click whose presses grabbed a border starts nothing.
+            const bool dragged = dragging || pressDragged_;
+            if (left) pressDragged_ = dragging;
+            if (msg == WM_LBUTTONDBLCLK && !dragged) dispatch([grid] { grid->DblClick(); });
             return 0;
         }
-        case WM_LBUTTONDBLCLK:
-            Application->Dispatch([grid] { grid->DblClick(); });
-            return 0;
         case WM_MOUSEMOVE:
             if (dragCol_ >= 0) {
                 const int w = std::max(0, dragStartWidth_ + MouseX(lParam) - dragStartX_);
-                Application->Dispatch([&] { grid->ColWidthChangedByUser(dragCol_, w); });
-                gridScrollBars();
-                ::InvalidateRect(hwnd, nullptr, FALSE);
+                const int col = dragCol_;
+                if (dispatch([&] { grid->ColWidthChangedByUser(col, w); })) refresh();
             }
             return 0;
         case WM_LBUTTONUP:
@@ -325,7 +363,7 @@ LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
                 POINT p{};
                 ::GetCursorPos(&p);
                 ::ScreenToClient(hwnd, &p);
-                if (dragCol_ >= 0 || gridBorderAt(p.x, p.y) >= 0) {
+                if (dragCol_ >= 0 || borderAt(p.x, p.y) >= 0) {
                     ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEWE));
                     return TRUE;
                 }
@@ -370,15 +408,15 @@ LRESULT TWin32Control::gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
                         col = grid->ColCount() - 1;
                     break;
                 default:
-                    return callOld(hwnd, msg, wParam, lParam);
+                    return callDefault(hwnd, msg, wParam, lParam);
             }
-            gridMoveTo(col, row);
+            moveTo(col, row);
             return 0;
         }
         default:
             break;
     }
-    return callOld(hwnd, msg, wParam, lParam);
+    return callDefault(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace win32

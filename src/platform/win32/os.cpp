@@ -276,8 +276,9 @@ IOperatingSystem::ShellResult TWin32OS::ShellExecute(const std::string& file, co
     ShellResult result;
     result.instApp = static_cast<int>(reinterpret_cast<INT_PTR>(info.hInstApp));
     result.ok = ok && result.instApp > 32;
-    if (!result.ok && result.instApp > 32) {
-        // A failure without a shell code: the nearest one for the error.
+    if (!result.ok && (result.instApp <= 0 || result.instApp > 32)) {
+        // A failure without a shell code (the field holds anything then):
+        // the nearest one for the error.
         switch (::GetLastError()) {
             case ERROR_FILE_NOT_FOUND:
                 result.instApp = SE_ERR_FNF;

@@ -2,8 +2,14 @@
 // owning handle template, and the driver classes that the factory creates.
 #pragma once
 
-// The portable headers define names that <windows.h> turns into macros
-// (IDOK, MB_OK, EWX_LOGOFF, ...), so they must come first.
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
 #include "platform/canvas.h"
 #include "platform/dialogs.h"
 #include "platform/drivers.h"
@@ -14,38 +20,7 @@
 #include "platform/menus.h"
 #include "platform/os.h"
 #include "platform/timers.h"
-
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef _UNICODE
-#define _UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-// These two need <windows.h> before them.
-#include <commdlg.h>
-#include <shellapi.h>
-
-// Member names of the portable interfaces that the SDK redefines.
-#undef LoadString
-#undef MessageBox
-#undef ReplaceFile
-#undef ShellExecute
-#undef WinHelp
-
-#include <deque>
-#include <memory>
-#include <string>
-#include <string_view>
-#include <unordered_set>
-#include <utility>
-#include <vector>
+#include "platform/win32/winapi.h"
 
 namespace win32 {
 
@@ -230,6 +205,7 @@ private:
 // Private messages of our form windows.
 constexpr UINT WM_TOLVEK_ACTIVATE = WM_APP + 1;  // wParam: 1 activated, 0 deactivated
 constexpr UINT WM_TOLVEK_CHILDREN = WM_APP + 2;  // create controls added after the window
+constexpr UINT WM_TOLVEK_FORWARD = WM_APP + 3;   // hand the activation to the form that should have it
 
 class TWin32Form;
 class TWin32Timer;
@@ -248,14 +224,24 @@ public:
     std::vector<TRect> Monitors() override;
     TPoint CursorPos() override;
 
-    // Gives the form of a key press's window the first look at it (menu
-    // shortcuts, accelerators, Enter, Esc, Tab); true when it used the key.
+    // Routes a key press through its form (TForm::KeyDown) before the
+    // window sees it; true when the form used the key.
     bool PreTranslate(const MSG& msg);
     // One message of a loop: pre-translation, then the usual way.
     void Pump(const MSG& msg);
     bool Busy() const { return cursor_ == TCursor::HourGlass; }
-    // The hidden window that carries the application title and the timers.
+    // The window that owns every form: it carries the application title and
+    // the program's one taskbar button, has no size, and hands its
+    // activation on to a form. The timers run on it too.
     HWND Window();
+    // Makes the owner visible, so that its taskbar button shows.
+    void ShowOwner();
+    // Modal forms, innermost last: while one runs, activating the program or
+    // another of its forms brings that one forward.
+    void EnterModal(HWND form) { modal_.push_back(form); }
+    void LeaveModal(HWND form) { std::erase(modal_, form); }
+    // A form was activated: behind a modal form it passes the activation on.
+    void FormActivated(HWND form);
     void AddTimer(TWin32Timer* timer) { timers_.insert(timer); }
     void RemoveTimer(TWin32Timer* timer) { timers_.erase(timer); }
     bool Runs(const TTimer& timer) const;
@@ -267,6 +253,12 @@ private:
     bool comInitialized_ = false;
     TWindow window_;
     TCursor cursor_ = TCursor::Default;
+    // Hands the activation to `target` from the queue: it must not change
+    // inside its own message.
+    void forward(HWND target);
+
+    std::vector<HWND> modal_;
+    HWND lastActive_ = nullptr;
     // Timers alive now; a tick for one that is gone is dropped.
     std::unordered_set<TWin32Timer*> timers_;
 };
@@ -274,6 +266,10 @@ private:
 // The application driver of the running application object.
 TWin32Application& AppDriver();
 
+// A control's child window, and what every kind shares: the subclass that
+// turns messages into the portable control's events, fonts, focus, and the
+// changes common to all windows. Each kind of control has a class of its own
+// below, which the factory picks by the control's kind.
 class TWin32Control : public IControlDriver {
 public:
     explicit TWin32Control(TControl* control);
@@ -281,6 +277,8 @@ public:
 
     void Changed(TControlChange what) override;
     void Repaint() override;
+    // Within the active form the focus moves at once; another form keeps
+    // the control for its next activation.
     void SetFocus() override;
     bool Focused() const override;
     int TextWidth(const std::string& text) const override;
@@ -290,46 +288,262 @@ public:
     HWND Handle() const { return window_.get(); }
     TControl* Control() const { return control_; }
     void SetFont(HFONT font);
-    // Owner drawing of bitmap buttons and bevels.
-    void Draw(const DRAWITEMSTRUCT& item);
-    // A notification the child window sent to its parent.
-    bool Notify(UINT code);
+    // Owner drawing, for the kinds that draw themselves.
+    virtual void Draw(const DRAWITEMSTRUCT&) {}
+    // A notification the child window sent to its parent; true when used.
+    virtual bool Notify(UINT) { return false; }
     // Our control behind a child window, or none.
     static TWin32Control* FromWindow(HWND hwnd);
+    // The keyboard focus has arrived in the control's window.
+    void FocusArrived();
 
-private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT callOld(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        return ::CallWindowProcW(oldProc_, hwnd, msg, wParam, lParam);
+protected:
+    struct TWindowKind {
+        const wchar_t* className = nullptr;  // none: the control has no window
+        DWORD style = 0;                     // beyond WS_CHILD and the state
+        DWORD exStyle = 0;
+        bool ours = false;  // a class of ours, registered on first use
+        UINT classStyle = 0;
+    };
+    virtual TWindowKind windowKind() const = 0;
+    // The window exists: it takes the control's state.
+    virtual void created() {}
+    // The kind's messages; the default is the window's own procedure.
+    virtual LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        return callDefault(hwnd, msg, wParam, lParam);
     }
-    void createLate();
-    void loadGlyph();
-    int windowWidth() const;
-    int windowHeight() const;
-    void fillItems();
-    void drawButton(const DRAWITEMSTRUCT& item);
-    void drawListItem(const DRAWITEMSTRUCT& item);
-    bool takesFocus() const;
+    // The kind's share of a change, after what all kinds do.
+    virtual void changed(TControlChange) {}
+    // The window style after a change of style; `style` has the tab stop.
+    virtual DWORD restyle(DWORD style) { return style; }
+    virtual void showText();
+    virtual std::string shownText() const { return control_->Text(); }
+    virtual int windowWidth() const { return control_->Width(); }
+    virtual int windowHeight() const { return control_->Height(); }
+    virtual void fontChanged() {}
 
-    // The custom-drawn control and the panel (canvas.cpp).
-    LRESULT customMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void createWnd();
-    // The string grid (grid.cpp).
-    LRESULT gridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void gridPaint(HDC dc);
-    void gridScrollBars();
-    void gridMoveTo(int col, int row);
-    int gridBorderAt(int x, int y) const;
+    LRESULT callDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+    // Runs `f` through the dispatcher; false when this driver did not
+    // survive it (a form freed on the way), so nothing may touch it then.
+    template <class F>
+    bool dispatch(F&& f) {
+        std::weak_ptr<int> alive = life_;
+        Application->Dispatch(std::forward<F>(f));
+        return !alive.expired();
+    }
+    HWND hwnd() const { return window_.get(); }
 
     TControl* control_;
-    TWindow window_;
-    WNDPROC oldProc_ = nullptr;
     HFONT font_ = nullptr;  // owned by the form
-    TIcon glyph_;
     bool destroying_ = false;
-    // A column border the user drags in a grid.
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self);
+    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void createLate();
+
+    TWindow window_;
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+};
+
+// The form's menu bar, which has no window of its own.
+class TNoWindowDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override { return {}; }
+};
+
+class TButtonDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    DWORD restyle(DWORD style) override;
+};
+
+// An owner-drawn push button with a small glyph left of its caption.
+class TGlyphButtonDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+    void Draw(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { loadGlyph(); }
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void changed(TControlChange what) override;
+    DWORD restyle(DWORD style) override;
+
+private:
+    void loadGlyph();
+    TIcon glyph_;
+};
+
+// A glyph button that a click leaves the focus alone with: it presses and
+// releases itself instead of letting the system's button take the focus.
+class TSpeedButtonDriver : public TGlyphButtonDriver {
+public:
+    using TGlyphButtonDriver::TGlyphButtonDriver;
+
+protected:
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+};
+
+class TLabelDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void changed(TControlChange what) override;
+    DWORD restyle(DWORD style) override;
+    int windowWidth() const override;
+};
+
+class TComboBoxDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+    void SelectAll() override;
+    bool KeepsKey(Word key) const override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { fillItems(); }
+    void changed(TControlChange what) override;
+    int windowHeight() const override;
+
+private:
+    void fillItems();
+};
+
+class TMemoDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+    void SelectAll() override;
+
+protected:
+    TWindowKind windowKind() const override;
+    DWORD restyle(DWORD style) override;
+    std::string shownText() const override;
+};
+
+// A raised frame, under its siblings.
+class TBevelDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    void Draw(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    TWindowKind windowKind() const override;
+};
+
+class TCheckBoxDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { showCheck(); }
+    void changed(TControlChange what) override;
+
+private:
+    void showCheck();
+};
+
+class TPanelDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override;
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void changed(TControlChange what) override;
+};
+
+class TDirectoryListDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+    void Draw(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { fillItems(); }
+    void changed(TControlChange what) override;
+    void fontChanged() override;
+
+private:
+    void fillItems();
+};
+
+class TDriveComboDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+    bool Notify(UINT code) override;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { fillItems(); }
+    void changed(TControlChange what) override;
+    void showText() override { selectDrive(); }
+    int windowHeight() const override;
+
+private:
+    void fillItems();
+    void selectDrive();
+};
+
+// The custom-drawn control (canvas.cpp).
+class TCustomDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override;
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool pressed_ = false;  // a left press waits for its release to make a click
+};
+
+// The string grid (grid.cpp). The border drag lives here and nowhere else.
+class TGridDriver : public TWin32Control {
+public:
+    using TWin32Control::TWin32Control;
+
+protected:
+    TWindowKind windowKind() const override;
+    void created() override { refresh(); }
+    LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void changed(TControlChange what) override;
+    DWORD restyle(DWORD style) override;
+
+private:
+    TStringGrid* grid() const { return static_cast<TStringGrid*>(control_); }
+    void refresh();
+    void paint(HDC dc);
+    void scrollBars();
+    void moveTo(int col, int row);
+    // Scrolls so that the current cell is in view.
+    void showCurrent();
+    int borderAt(int x, int y) const;
+
     int dragCol_ = -1, dragStartX_ = 0, dragStartWidth_ = 0;
+    bool pressDragged_ = false;  // the last left press grabbed a border
+    int wheel_ = 0;              // wheel turns not yet worth a row
 };
 
 // Creates the windows of `parent`'s controls that do not exist yet, in
@@ -429,8 +643,6 @@ public:
     // or weight. The form keeps each one it made.
     HFONT FontFor(const TControl* control) const;
     bool Destroying() const { return destroying_; }
-    // The child that gets the focus when the form is next activated.
-    void FocusLater(HWND child) { lastFocus_ = child; }
     // The popup menu tracked over this window now, or none; gives the one before.
     TWin32MenuTree* SetPopup(TWin32MenuTree* popup) { return std::exchange(popup_, popup); }
     // Our form behind a top-level window, or none.
@@ -458,12 +670,21 @@ private:
     std::wstring fontKey_;                                       // the form's own font
     std::unique_ptr<TWin32MenuTree> menuBar_;
     TWin32MenuTree* popup_ = nullptr;
-    HWND lastFocus_ = nullptr;
     bool destroying_ = false;
     bool syncing_ = false;
     bool placed_ = false;
     bool modal_ = false;
     bool creating_ = false;
+    bool pressed_ = false;  // the left button went down on the form itself
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+
+    // As TWin32Control::dispatch: false when the form was freed meanwhile.
+    template <class F>
+    bool dispatch(F&& f) {
+        std::weak_ptr<int> alive = life_;
+        Application->Dispatch(std::forward<F>(f));
+        return !alive.expired();
+    }
 };
 
 TWin32Form* FormDriverOf(TForm* form);
