@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "platform/datetime.h"
@@ -42,6 +43,9 @@ public:
     std::vector<TRect> Monitors() override { return rig.monitors; }
     TPoint CursorPos() override { return rig.cursor; }
 };
+
+// The rig's search records, which the scanner's workers update.
+std::mutex searchLock;
 
 class ControlDriver : public IControlDriver {
 public:
@@ -132,21 +136,30 @@ public:
 class RiggedFind : public IFileFind {
 public:
     RiggedFind(std::unique_ptr<IFileFind> find, std::string dir) : find_(std::move(find)), dir_(std::move(dir)) {
+        std::lock_guard<std::mutex> hold(searchLock);
         ++headless::rig().openSearches;
     }
     ~RiggedFind() override {
+        std::lock_guard<std::mutex> hold(searchLock);
         if (Application) --headless::rig().openSearches;
     }
     bool Next() override { return find_->Next(); }
     const std::string& Name() const override { return find_->Name(); }
     std::uint32_t Attr() override {
         std::uint32_t attr = find_->Attr();
-        auto& map = headless::rig().fileAttributes;
-        if (map.empty()) return attr;
-        auto it = map.find(fs::path(dir_ + Name()).lexically_normal().string());
-        if (it == map.end()) return attr;
+        auto& rig = headless::rig();
+        if (rig.fileAttributes.empty() && rig.reparseTags.empty()) return attr;
+        const std::string path = fs::path(dir_ + Name()).lexically_normal().string();
+        if (rig.reparseTags.count(path)) attr |= faReparsePoint;
+        auto it = rig.fileAttributes.find(path);
+        if (it == rig.fileAttributes.end()) return attr;
         constexpr std::uint32_t own = faDirectory | faReparsePoint;
         return (attr & own) | (it->second & ~own);
+    }
+    std::uint32_t ReparseTag() override {
+        auto& tags = headless::rig().reparseTags;
+        auto it = tags.empty() ? tags.end() : tags.find(fs::path(dir_ + Name()).lexically_normal().string());
+        return it != tags.end() ? it->second : find_->ReparseTag();
     }
     std::uint64_t Size() override { return find_->Size(); }
     std::int32_t Time() override { return find_->Time(); }
@@ -160,9 +173,14 @@ class FakeOS : public IOperatingSystem {
 public:
     std::unique_ptr<IFileFind> FindFirst(const std::string& pattern) override {
         auto& rig = headless::rig();
-        rig.searchPatterns.push_back(pattern);
-        if (rig.onFindFirst) rig.onFindFirst(pattern);
-        auto find = rig.findResponder ? rig.findResponder(pattern) : NativeFindFirst(pattern);
+        std::unique_ptr<IFileFind> find;
+        {
+            std::lock_guard<std::mutex> hold(searchLock);
+            rig.searchPatterns.push_back(pattern);
+            if (rig.onFindFirst) rig.onFindFirst(pattern);
+            if (rig.findResponder) find = rig.findResponder(pattern);
+        }
+        if (!rig.findResponder) find = NativeFindFirst(pattern);
         if (!find) return nullptr;
         const auto slash = pattern.rfind('/');
         return std::make_unique<RiggedFind>(std::move(find),

@@ -116,6 +116,7 @@ public:
     }
     const std::string& Name() const override { return entries_[pos_]->name; }
     std::uint32_t Attr() override { return attr_; }
+    std::uint32_t ReparseTag() override { return attr_ & faReparsePoint ? IO_REPARSE_TAG_SYMLINK : 0; }
     std::uint64_t Size() override {
         statOnce();
         return S_ISREG(st_.st_mode) ? static_cast<std::uint64_t>(st_.st_size) : 0;
