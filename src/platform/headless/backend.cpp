@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -38,10 +40,30 @@ public:
         return answer;
     }
     void Run() override {}  // tests drive the forms themselves
-    void ProcessMessages() override { ++rig.processMessagesCalls; }
+    void ProcessMessages() override {
+        ++rig.processMessagesCalls;
+        if (rig.onProcessMessages) rig.onProcessMessages();
+    }
+    void Wake() override {
+        {
+            std::lock_guard<std::mutex> hold(wakeLock_);
+            woken_ = true;
+        }
+        wakeUp_.notify_one();
+    }
+    void WaitMessageOrWake(unsigned timeoutMs) override {
+        std::unique_lock<std::mutex> hold(wakeLock_);
+        wakeUp_.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return woken_; });
+        woken_ = false;
+    }
     void SetCursor(TCursor c) override { rig.cursorShape = c; }
     std::vector<TRect> Monitors() override { return rig.monitors; }
     TPoint CursorPos() override { return rig.cursor; }
+
+private:
+    std::mutex wakeLock_;
+    std::condition_variable wakeUp_;
+    bool woken_ = false;
 };
 
 // The rig's search records, which the scanner's workers update.

@@ -71,6 +71,9 @@ struct Rig {
     TControl* focused = nullptr;
     TCursor cursorShape{};
     int processMessagesCalls = 0;
+    // Runs in every ProcessMessages, where window messages would be handled:
+    // a test clicks or presses keys here while a search runs.
+    std::function<void()> onProcessMessages;
     int repaints = 0;
 
     // Timers run on a virtual clock that advance() moves.
