@@ -22,8 +22,8 @@ constexpr std::uint32_t IO_REPARSE_TAG_SYMLINK = 0xA000000C;
 
 // A reparse tag that makes its entry a name for another place (a link, a
 // junction, a mount point), as against one that keeps the entry's own data
-// elsewhere (a cloud placeholder, a deduplicated file). An unknown tag
-// counts as a link.
+// elsewhere (a cloud placeholder, a deduplicated file). No tag counts as a
+// link: Wine shows its links to host folders with the bit but no tag.
 inline bool IsLinkTag(std::uint32_t tag) {
     return tag == 0 || (tag & 0x20000000) != 0;
 }
