@@ -384,6 +384,8 @@ void TSearchFrm::ShowResults() {
 
 void TSearchFrm::ShowPage(std::int32_t page) {
     if (!Results) return;
+    // Drawn once, not once a cell: a redraw for each cell took seconds.
+    TGridUpdate update(SearchRes);
     const std::int32_t count = Results->High() + 1;
     SearchRes.ClearCells();
     const std::int32_t rows = page == TotalPages ? count - (TotalPages - 1) * kResultsPerPage : kResultsPerPage;
@@ -409,9 +411,12 @@ void TSearchFrm::clearResults() {
     FoundCount = 0;
     CurrentPage = 0;
     TotalPages = 0;
-    SearchRes.ClearCells();
-    SearchRes.SetRowCount(2);
-    for (int c = 0; c < 5; ++c) SearchRes.SetColWidth(c, kDesignColWidths[c]);
+    {
+        TGridUpdate update(SearchRes);
+        SearchRes.ClearCells();
+        SearchRes.SetRowCount(2);
+        for (int c = 0; c < 5; ++c) SearchRes.SetColWidth(c, kDesignColWidths[c]);
+    }
     lbSearchFound.SetCaption("# Found");
     lbPages.SetCaption("# Total Pages");
     lbCurPage.SetCaption("Page 1");

@@ -130,7 +130,11 @@ TEST_F(FindWindowTest, PagesOf75) {
     search(w, "*.txt", dir.file("76"));
     EXPECT_EQ(state(w), (PageState{"76 Found", "2 Total Pages", "Page 1", false, true, 76, "1", "75"}));
     EXPECT_EQ(w.SearchRes.Cell(1, 75), dir.file("76") + "/f075.txt");
+    // A page reaches the screen in one go (its widths, then its cells).
+    int& changes = headless::rig().changes[&w.SearchRes];
+    changes = 0;
     w.spdNextPage.Click();
+    EXPECT_EQ(changes, 2);
     EXPECT_EQ(state(w), (PageState{"76 Found", "2 Total Pages", "Page 2", true, false, 2, "76", "76"}));
     EXPECT_EQ(w.SearchRes.Cell(1, 1), dir.file("76") + "/f076.txt");
     EXPECT_EQ(column(w.SearchRes, 4)[0], "Size(B)");

@@ -75,6 +75,7 @@ public:
     ~ControlDriver() override {
         if (Application && headless::rig().focused == control_) headless::rig().focused = nullptr;
     }
+    void Changed(TControlChange) override { ++headless::rig().changes[control_]; }
     void Repaint() override { ++headless::rig().repaints; }
     void SetFocus() override {
         auto& rig = headless::rig();

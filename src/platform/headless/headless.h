@@ -71,6 +71,8 @@ struct Rig {
     TControl* focused = nullptr;
     TCursor cursorShape{};
     int processMessagesCalls = 0;
+    // Changes each control passed to its backend, which a screen redraws.
+    std::map<const TControl*, int> changes;
     // Runs in every ProcessMessages, where window messages would be handled:
     // a test clicks or presses keys here while a search runs.
     std::function<void()> onProcessMessages;
