@@ -117,7 +117,9 @@ TDirectoryScan::TDirectoryScan(const std::string& directory, const std::string& 
     root_->path = startPath(directory, delim_);
     pending_.push_back(root_.get());
     stack_.push_back({root_.get()});
-    if (workers == 0) workers = std::clamp(std::thread::hardware_concurrency(), 2u, 8u);
+    // One more than the cores: a worker waiting for the disk leaves its
+    // core to another.
+    if (workers == 0) workers = std::clamp(std::thread::hardware_concurrency() + 1, 2u, 8u);
     // Without subdirectories there is one directory to read.
     if (!subdirs_) workers = 1;
     workers_.reserve(workers);

@@ -55,7 +55,7 @@ public:
     // bounded however wide or deep the tree is.
     static constexpr std::size_t kReadAhead = 512;
 
-    // `workers` 0: one a core, at least two.
+    // `workers` 0: one a core and one more, two to eight.
     TDirectoryScan(const std::string& directory, const std::string& mask, bool includeSubdirs,
                    std::function<void()> onReady = {}, unsigned workers = 0, std::size_t readAhead = kReadAhead);
     TDirectoryScan(const TDirectoryScan&) = delete;
