@@ -265,6 +265,7 @@ struct Found {
 
 TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsCleanly) {
     auto& rig = headless::rig();
+    std::atomic<std::size_t> searched = 0;
     for (const char* mask : {"*.*", "*.txt"}) {
         std::vector<Found> reference;
         ScanDirectorySequential(dir.file("G"), mask, true, [&](const std::string& path, const TSearchRec& e) {
@@ -275,7 +276,7 @@ TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsClea
         for (auto [workers, ahead] : {std::pair{1u, 1u}, {4u, 3u}, {0u, TDirectoryScan::kReadAhead}}) {
             // Directories searched, against those reported: never more than
             // the limit ahead, one more while the walk waits for it.
-            std::atomic<std::size_t> searched = 0;
+            searched = 0;
             std::size_t reported = 0;
             std::string last;
             rig.onFindFirst = [&](const std::string& pattern) { searched += pattern.ends_with("/*.*"); };
@@ -295,9 +296,9 @@ TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsClea
             while (scan.Deliver(add, std::chrono::steady_clock::time_point::max()) == TScanProgress::Waiting)
                 scan.Wait();
             EXPECT_EQ(got, reference) << mask << " with " << workers << " workers, " << ahead << " ahead";
+            rig.onFindFirst = nullptr;
         }
     }
-    rig.onFindFirst = nullptr;
 
     // A stop part-way leaves no worker and no search behind.
     const std::size_t before = threadCount();
