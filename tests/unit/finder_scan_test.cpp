@@ -273,7 +273,11 @@ TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsClea
             return true;
         });
         ASSERT_EQ(reference.size(), std::string(mask) == "*.*" ? 189u : 139u);
-        for (auto [workers, ahead] : {std::pair{1u, 1u}, {4u, 3u}, {0u, TDirectoryScan::kReadAhead}}) {
+        struct Config {
+            unsigned workers;
+            std::size_t ahead;
+        };
+        for (const Config c : {Config{1, 1}, {4, 3}, {0, TDirectoryScan::kReadAhead}}) {
             // Directories searched, against those reported: never more than
             // the limit ahead, one more while the walk waits for it.
             searched = 0;
@@ -281,21 +285,21 @@ TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsClea
             std::string last;
             rig.onFindFirst = [&](const std::string& pattern) { searched += pattern.ends_with("/*.*"); };
             std::vector<Found> got;
-            TDirectoryScan scan(dir.file("G"), mask, true, {}, workers, ahead);
+            TDirectoryScan scan(dir.file("G"), mask, true, {}, c.workers, c.ahead);
             const TScanCallback add = [&](const std::string& path, const TSearchRec& e) {
                 if (path != last) {
                     last = path;
                     if (++reported < 50) std::this_thread::sleep_for(std::chrono::microseconds(200));
                 }
                 if (std::string(mask) == "*.*") {
-                    EXPECT_LE(searched, reported + ahead) << path;
+                    EXPECT_LE(searched, reported + c.ahead) << path;
                 }
                 got.push_back({path, e.Name, e.Attr, e.Size, e.Time});
                 return true;
             };
             while (scan.Deliver(add, std::chrono::steady_clock::time_point::max()) == TScanProgress::Waiting)
                 scan.Wait();
-            EXPECT_EQ(got, reference) << mask << " with " << workers << " workers, " << ahead << " ahead";
+            EXPECT_EQ(got, reference) << mask << " with " << c.workers << " workers, " << c.ahead << " ahead";
             rig.onFindFirst = nullptr;
         }
     }
