@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "finder/dirscan.h"
 #include "fixture.h"
@@ -255,13 +256,8 @@ protected:
     }
 };
 
-struct Found {
-    std::string path, name;
-    std::uint32_t attr;
-    std::int64_t size;
-    std::int32_t time;
-    bool operator==(const Found&) const = default;
-};
+// Path, name, attributes, size, time.
+using Found = std::tuple<std::string, std::string, std::uint32_t, std::int64_t, std::int32_t>;
 
 TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsCleanly) {
     auto& rig = headless::rig();
@@ -269,7 +265,7 @@ TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsClea
     for (const char* mask : {"*.*", "*.txt"}) {
         std::vector<Found> reference;
         ScanDirectorySequential(dir.file("G"), mask, true, [&](const std::string& path, const TSearchRec& e) {
-            reference.push_back({path, e.Name, e.Attr, e.Size, e.Time});
+            reference.emplace_back(path, e.Name, e.Attr, e.Size, e.Time);
             return true;
         });
         ASSERT_EQ(reference.size(), std::string(mask) == "*.*" ? 189u : 139u);
@@ -294,7 +290,7 @@ TEST_F(GeneratedTree, TheThreadedWalkReportsWhatTheSequentialOneDoesAndStopsClea
                 if (std::string(mask) == "*.*") {
                     EXPECT_LE(searched, reported + c.ahead) << path;
                 }
-                got.push_back({path, e.Name, e.Attr, e.Size, e.Time});
+                got.emplace_back(path, e.Name, e.Attr, e.Size, e.Time);
                 return true;
             };
             while (scan.Deliver(add, std::chrono::steady_clock::time_point::max()) == TScanProgress::Waiting)
