@@ -99,7 +99,6 @@ public:
     bool AddFoundFile(const std::string& path, const TSearchRec& entry);
     void ShowResults();
     void ShowPage(std::int32_t page);
-    bool Searching() const { return searching_; }
 
 private:
     class TSearching;
