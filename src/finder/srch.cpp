@@ -1,5 +1,7 @@
 #include "finder/srch.h"
 
+#include <chrono>
+
 #include "core/start.h"
 #include "platform/filesearch.h"
 #include "platform/inifiles.h"
@@ -19,14 +21,19 @@ constexpr const char* kColumnSamples[] = {"IndexW", nullptr, "AttrWW", "12/12/12
 constexpr int kFrameWidth = 8;
 constexpr int kFrameHeight = 46;
 
-// Shows the hourglass until the scope ends, also when an error leaves it.
-class THourGlass {
-public:
-    THourGlass() { Application->SetCursor(TCursor::HourGlass); }
-    THourGlass(const THourGlass&) = delete;
-    THourGlass& operator=(const THourGlass&) = delete;
-    ~THourGlass() { Application->SetCursor(TCursor::Default); }
-};
+constexpr Word VK_ESCAPE = 27;
+// The longest the window goes without looking at its messages, and the
+// shortest time between two counts shown while a search runs.
+constexpr auto kSearchSlice = std::chrono::milliseconds(25);
+constexpr std::uint64_t kCountEveryMs = 100;
+constexpr unsigned kWaitMs = 100;
+
+std::string grouped(std::int32_t n) {
+    std::string digits = std::to_string(n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
 
 void loadHistory(const TIniFile& ini, const char* key, TComboBox& box) {
     for (int k = 1; k <= kSearchHistorySlots; ++k) {
@@ -67,6 +74,49 @@ std::string ShortDate(std::int32_t time) {
     if (d.month < 1 || d.month > 12 || d.day < 1) return {};
     return Application->OS().FormatShortDate(d.year, d.month, d.day);
 }
+
+// While it lives: every control but "Close" disabled, the hourglass shown,
+// the focus on "Close"; afterwards all as it was.
+class TSearchFrm::TSearching {
+public:
+    explicit TSearching(TSearchFrm& w)
+        : w_(w), controls_{&w.txtSearchFilter, &w.txtStartIn,  &w.cbIncludeSub, &w.spFindNow, &w.spdHelp,
+                           &w.spdSearch,       &w.spdPrevPage, &w.spdNextPage,  &w.SearchRes} {
+        w.searching_ = true;
+        w.stopRequested_ = false;
+        w.closeRequested_ = false;
+        for (TControl* c : controls_)
+            if (c->Focused()) focus_ = c;
+        // The boxes' histories take nothing from this move: the focus comes
+        // back when the search has ended.
+        w.spdStopNow.SetFocus();
+        for (TControl* c : controls_) {
+            enabled_.push_back(c->Enabled());
+            c->SetEnabled(false);
+        }
+        for (TMenuItem* item : {w.File1, w.Help1}) {
+            enabled_.push_back(item->Enabled);
+            item->Enabled = false;
+        }
+        Application->SetCursor(TCursor::HourGlass);
+    }
+    TSearching(const TSearching&) = delete;
+    TSearching& operator=(const TSearching&) = delete;
+    ~TSearching() {
+        std::size_t i = 0;
+        for (TControl* c : controls_) c->SetEnabled(enabled_[i++]);
+        for (TMenuItem* item : {w_.File1, w_.Help1}) item->Enabled = enabled_[i++];
+        Application->SetCursor(TCursor::Default);
+        w_.searching_ = false;
+        if (focus_) focus_->SetFocus();
+    }
+
+private:
+    TSearchFrm& w_;
+    const std::vector<TControl*> controls_;
+    std::vector<bool> enabled_;
+    TControl* focus_ = nullptr;
+};
 
 void AddToSearchHistory(TComboBox& box, const std::string& text) {
     if (text.empty()) return;
@@ -208,6 +258,9 @@ TSearchFrm::TSearchFrm(TComponent* owner) : TForm(owner, "TSearchFrm") {
     tvGo.Name = "tvGo";
     tvGo.StartDir = kDefaultStartDir;
 
+    KeyPreview = true;
+    OnKeyDown = [this](TObject* s, Word& k, TShiftState sh) { FormKeyDown(s, k, sh); };
+    OnCloseQuery = [this](TObject* s, bool& canClose) { FormCloseQuery(s, canClose); };
     OnShow = [this](TObject* s) { FormShow(s); };
     OnDestroy = [this](TObject* s) { FormDestroy(s); };
     FormCreate(this);
@@ -252,6 +305,7 @@ void TSearchFrm::FormDestroy(TObject*) {
 }
 
 void TSearchFrm::spFindNowClick(TObject*) {
+    if (searching_) return;
     const std::string filter = txtSearchFilter.Text();
     const std::string startIn = txtStartIn.Text();
     if (filter.empty() || startIn.empty()) {
@@ -260,26 +314,46 @@ void TSearchFrm::spFindNowClick(TObject*) {
     }
     Results = std::make_unique<TSearchArray>(0, 100, 10);
     FoundCount = 0;
-    {
-        THourGlass busy;
-        try {
-            ScanDirectory(
-                startIn, filter, cbIncludeSub.Checked(),
-                [this](const std::string& path, const TSearchRec& entry) { return AddFoundFile(path, entry); });
-            if (FoundCount >= 1 && !Results->Resize(0, FoundCount - 1))
-                throw EOutOfMemory("Not enough memory to allocate data.");
-        } catch (...) {
-            // The page on screen came from the store just replaced.
-            clearResults();
-            throw;
-        }
-        if (FoundCount >= 1) {
-            ShowResults();
-            return;
-        }
+    try {
+        TSearching busy(*this);
+        runScan(startIn, filter);
+        if (FoundCount >= 1 && !Results->Resize(0, FoundCount - 1))
+            throw EOutOfMemory("Not enough memory to allocate data.");
+    } catch (...) {
+        // The page on screen came from the store just replaced.
+        clearResults();
+        throw;
     }
-    clearResults();
-    Application->MessageBox("Nothing found!", "", MB_OK | MB_ICONINFORMATION);
+    // A stopped search keeps what it found, as a finished one does.
+    if (FoundCount >= 1)
+        ShowResults();
+    else
+        clearResults();
+    if (closeRequested_) {
+        Close();
+    } else if (FoundCount < 1 && !Application->Terminated()) {
+        Application->MessageBox("Nothing found!", "", MB_OK | MB_ICONINFORMATION);
+    }
+}
+
+void TSearchFrm::runScan(const std::string& startIn, const std::string& filter) {
+    const TScanCallback add = [this](const std::string& path, const TSearchRec& entry) {
+        return AddFoundFile(path, entry);
+    };
+    TDirectoryScan scan(startIn, filter, cbIncludeSub.Checked(), [] { Application->Wake(); });
+    IOperatingSystem& os = Application->OS();
+    std::uint64_t nextCount = 0;
+    for (;;) {
+        const TScanProgress step = scan.Deliver(add, std::chrono::steady_clock::now() + kSearchSlice);
+        if (step == TScanProgress::Completed || step == TScanProgress::Stopped) return;
+        if (const std::uint64_t now = os.GetTickCount64(); now >= nextCount) {
+            lbSearchFound.SetCaption("Searching: " + grouped(FoundCount) + " Found");
+            nextCount = now + kCountEveryMs;
+        }
+        if (step == TScanProgress::Waiting) Application->WaitMessageOrWake(kWaitMs);
+        Application->ProcessMessages();
+        if (stopRequested_ || Application->Terminated()) return;
+    }
 }
 
 bool TSearchFrm::AddFoundFile(const std::string& path, const TSearchRec& entry) {
@@ -310,6 +384,8 @@ void TSearchFrm::ShowResults() {
 
 void TSearchFrm::ShowPage(std::int32_t page) {
     if (!Results) return;
+    // Drawn once, not once a cell: a redraw for each cell took seconds.
+    TGridUpdate update(SearchRes);
     const std::int32_t count = Results->High() + 1;
     SearchRes.ClearCells();
     const std::int32_t rows = page == TotalPages ? count - (TotalPages - 1) * kResultsPerPage : kResultsPerPage;
@@ -335,9 +411,12 @@ void TSearchFrm::clearResults() {
     FoundCount = 0;
     CurrentPage = 0;
     TotalPages = 0;
-    SearchRes.ClearCells();
-    SearchRes.SetRowCount(2);
-    for (int c = 0; c < 5; ++c) SearchRes.SetColWidth(c, kDesignColWidths[c]);
+    {
+        TGridUpdate update(SearchRes);
+        SearchRes.ClearCells();
+        SearchRes.SetRowCount(2);
+        for (int c = 0; c < 5; ++c) SearchRes.SetColWidth(c, kDesignColWidths[c]);
+    }
     lbSearchFound.SetCaption("# Found");
     lbPages.SetCaption("# Total Pages");
     lbCurPage.SetCaption("Page 1");
@@ -346,7 +425,23 @@ void TSearchFrm::clearResults() {
 }
 
 void TSearchFrm::spdStopNowClick(TObject*) {
-    SetModalResult(mrCancel);
+    if (searching_)
+        stopRequested_ = true;
+    else
+        SetModalResult(mrCancel);
+}
+
+void TSearchFrm::FormKeyDown(TObject*, Word& key, TShiftState) {
+    if (!searching_ || key != VK_ESCAPE) return;
+    stopRequested_ = true;
+    key = 0;
+}
+
+void TSearchFrm::FormCloseQuery(TObject*, bool& canClose) {
+    if (!searching_) return;
+    // The search stops first; the window closes when it has.
+    stopRequested_ = closeRequested_ = true;
+    canClose = false;
 }
 
 void TSearchFrm::spdNextPageClick(TObject*) {
@@ -381,11 +476,11 @@ void TSearchFrm::txtStartInKeyDown(TObject*, Word& key, TShiftState) {
 }
 
 void TSearchFrm::txtSearchFilterExit(TObject*) {
-    AddToSearchHistory(txtSearchFilter, txtSearchFilter.Text());
+    if (!searching_) AddToSearchHistory(txtSearchFilter, txtSearchFilter.Text());
 }
 
 void TSearchFrm::txtStartInExit(TObject*) {
-    AddToSearchHistory(txtStartIn, txtStartIn.Text());
+    if (!searching_) AddToSearchHistory(txtStartIn, txtStartIn.Text());
 }
 
 void TSearchFrm::spdHelpClick(TObject*) {

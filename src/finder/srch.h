@@ -86,6 +86,9 @@ public:
     void txtStartInExit(TObject* sender);
     void spdHelpClick(TObject* sender);
     void spdSearchClick(TObject* sender);
+    // While a search runs: Esc and the close box stop it.
+    void FormKeyDown(TObject* sender, Word& key, TShiftState shift);
+    void FormCloseQuery(TObject* sender, bool& canClose);
     // The result actions.
     void SearchResMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
     void SearchResDblClick(TObject* sender);
@@ -98,12 +101,21 @@ public:
     void ShowPage(std::int32_t page);
 
 private:
+    class TSearching;
+    // Reports what the scanner finds, answering the window's messages in
+    // between, until the scan ends or the user stops it.
+    void runScan(const std::string& startIn, const std::string& filter);
+
     TMenuItem* addItem(TMenuItem& parent, const char* name, const char* caption, void (TSearchFrm::*handler)(TObject*));
     void placeLabel(TLabel& label, int left, int top, const char* caption);
     // Back to the state before any search.
     void clearResults();
     // The full path in the row under LastMousePos, if that row holds a result.
     std::optional<std::string> pathUnderMouse() const;
+
+    bool searching_ = false;
+    bool stopRequested_ = false;
+    bool closeRequested_ = false;  // by the close box, during a search
 };
 
 // Adds `text` to the list of `box` unless it is empty or listed already,

@@ -79,6 +79,11 @@ public:
     // Runs the message loop until the application is terminated.
     virtual void Run() = 0;
     virtual void ProcessMessages() {}
+    // Safe from any thread: ends a WaitMessageOrWake of the UI thread, or the
+    // next one.
+    virtual void Wake() {}
+    // Returns when a window message waits, after a Wake, or after the time.
+    virtual void WaitMessageOrWake(unsigned /*timeoutMs*/) {}
     virtual void Terminate() {}
     virtual void SetCursor(TCursor) {}
     virtual std::vector<TRect> Monitors() = 0;

@@ -16,7 +16,17 @@ constexpr std::uint32_t faVolumeID = 0x08;
 constexpr std::uint32_t faDirectory = 0x10;
 constexpr std::uint32_t faArchive = 0x20;
 constexpr std::uint32_t faAnyFile = 0x3F;
-constexpr std::uint32_t faReparsePoint = 0x400;  // links and junctions
+constexpr std::uint32_t faReparsePoint = 0x400;                   // links, junctions, cloud placeholders...
+constexpr std::uint32_t IO_REPARSE_TAG_MOUNT_POINT = 0xA0000003;  // junctions and mount points
+constexpr std::uint32_t IO_REPARSE_TAG_SYMLINK = 0xA000000C;
+
+// A reparse tag that makes its entry a name for another place (a link, a
+// junction, a mount point), as against one that keeps the entry's own data
+// elsewhere (a cloud placeholder, a deduplicated file). No tag counts as a
+// link: Wine shows its links to host folders with the bit but no tag.
+inline bool IsLinkTag(std::uint32_t tag) {
+    return tag == 0 || (tag & 0x20000000) != 0;
+}
 
 // One open platform search, positioned on an entry; the destructor closes
 // it. Size and time may be read lazily, so a caller that only looks at names
@@ -31,6 +41,8 @@ public:
     virtual std::uint64_t Size() = 0;
     // Last-write time, local, packed as an MS-DOS date (high word) and time.
     virtual std::int32_t Time() = 0;
+    // The reparse tag of an entry with faReparsePoint.
+    virtual std::uint32_t ReparseTag() { return 0; }
 };
 
 // The backend's real file system, for the defaults of IOperatingSystem.

@@ -319,6 +319,14 @@ void TApplication::ProcessMessages() {
     if (dispatchDepth_ == 0) FreeReleasedForms();
 }
 
+void TApplication::Wake() {
+    driver_->Wake();
+}
+
+void TApplication::WaitMessageOrWake(unsigned timeoutMs) {
+    driver_->WaitMessageOrWake(timeoutMs);
+}
+
 void TApplication::Release(TForm* form) {
     // Never at once: the closing handler is usually still on the stack.
     if (std::find(released_.begin(), released_.end(), form) == released_.end()) released_.push_back(form);

@@ -163,6 +163,11 @@ public:
     // Shows the main form and runs the message loop until it has closed.
     void Run();
     void ProcessMessages();
+    // For work on other threads that a handler waits for without blocking
+    // the window: Wake may be called from any thread and ends a
+    // WaitMessageOrWake, which also returns when a window message waits.
+    void Wake();
+    void WaitMessageOrWake(unsigned timeoutMs);
     void Terminate();
     bool Terminated() const { return terminated_; }
 

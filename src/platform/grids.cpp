@@ -1,6 +1,7 @@
 #include "platform/grids.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/drivers.h"
 
@@ -22,7 +23,7 @@ void TStringGrid::SetColCount(int count) {
     widths_.resize(static_cast<std::size_t>(count), DefaultColWidth);
     if (cells_.size() > widths_.size()) cells_.resize(widths_.size());
     clampPositions();
-    Changed(TControlChange::Style);
+    changed(TControlChange::Style);
 }
 
 void TStringGrid::SetRowCount(int count) {
@@ -30,7 +31,7 @@ void TStringGrid::SetRowCount(int count) {
     for (auto& column : cells_)
         if (column.size() > static_cast<std::size_t>(rows_)) column.resize(static_cast<std::size_t>(rows_));
     clampPositions();
-    Changed(TControlChange::Items);
+    changed(TControlChange::Items);
 }
 
 const std::string& TStringGrid::Cell(int col, int row) const {
@@ -45,18 +46,31 @@ void TStringGrid::SetCell(int col, int row, std::string text) {
     auto& column = cells_[static_cast<std::size_t>(col)];
     if (column.size() <= static_cast<std::size_t>(row)) column.resize(static_cast<std::size_t>(row) + 1);
     column[static_cast<std::size_t>(row)] = std::move(text);
-    Changed(TControlChange::Items);
+    changed(TControlChange::Items);
 }
 
 void TStringGrid::ClearCells() {
     cells_.clear();
-    Changed(TControlChange::Items);
+    changed(TControlChange::Items);
 }
 
 void TStringGrid::SetColWidth(int col, int width) {
     if (col < 0 || col >= ColCount()) return;
     widths_[static_cast<std::size_t>(col)] = std::max(width, 0);
-    Changed(TControlChange::Style);
+    changed(TControlChange::Style);
+}
+
+void TStringGrid::EndUpdate() {
+    if (updating_ == 0 || --updating_ > 0) return;
+    if (std::exchange(styleChanged_, false)) Changed(TControlChange::Style);
+    if (std::exchange(itemsChanged_, false)) Changed(TControlChange::Items);
+}
+
+void TStringGrid::changed(TControlChange what) {
+    if (updating_ == 0)
+        Changed(what);
+    else
+        (what == TControlChange::Style ? styleChanged_ : itemsChanged_) = true;
 }
 
 void TStringGrid::clampPositions() {

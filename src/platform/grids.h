@@ -40,6 +40,10 @@ public:
     const std::string& Cell(int col, int row) const;
     void SetCell(int col, int row, std::string text);
     void ClearCells();
+    // Changes made between the two reach the backend once, at the end: a
+    // page filled cell by cell is drawn once, not once a cell.
+    void BeginUpdate() { ++updating_; }
+    void EndUpdate();
 
     int ColWidth(int col) const { return widths_.at(static_cast<std::size_t>(col)); }
     void SetColWidth(int col, int width);
@@ -66,11 +70,26 @@ public:
 
 private:
     void clampPositions();
+    void changed(TControlChange what);
 
     int rows_ = 5;
     std::vector<int> widths_;
     std::vector<std::vector<std::string>> cells_;  // [col][row], grown on demand
     int topRow_ = 1, leftCol_ = 1, col_ = 1, row_ = 1;
+    int updating_ = 0;
+    bool itemsChanged_ = false, styleChanged_ = false;
+};
+
+// Begins an update of `grid` and ends it with the scope, also on an error.
+class TGridUpdate {
+public:
+    explicit TGridUpdate(TStringGrid& grid) : grid_(grid) { grid_.BeginUpdate(); }
+    TGridUpdate(const TGridUpdate&) = delete;
+    TGridUpdate& operator=(const TGridUpdate&) = delete;
+    ~TGridUpdate() { grid_.EndUpdate(); }
+
+private:
+    TStringGrid& grid_;
 };
 
 // Pixel width of `text` in a control's font, as its backend measures it.

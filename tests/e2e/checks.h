@@ -28,7 +28,8 @@ void RunLaunchChecks(TReport& report, const TTargets& targets);
 // and the system meter.
 void RunFunctionsChecks(TReport& report, const TTargets& targets);
 // The Find File window: search, pages, saved list, double-click, "Open
-// With...", the picker and the histories (finder_checks.cpp).
+// With...", the picker, the histories and stopping a search
+// (finder_checks.cpp).
 void RunFinderChecks(TReport& report, const TTargets& targets);
 // The clock window: one at a time, caption, place, marks, second hand, and
 // closing by double-click (clock_checks.cpp).

@@ -2,11 +2,13 @@
 // in a prepared tree fills the grid page by page, the list is saved to a
 // file, a found program starts by double-click, "Open With..." hands the
 // found path to the Run dialog's program, the picker's "Okay" fills Start
-// In, and the histories come back when the window is opened again.
+// In, the histories come back when the window is opened again, and a long
+// search can be stopped.
 // Each session starts its own launcher and leaves nothing running.
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
@@ -1139,6 +1141,71 @@ void longPaths(TReport& report, const TTargets& targets) {
     removeTree(extended(base));
 }
 
+// A long search answers while it runs: the count changes, "Close" stops it,
+// what was found so far is listed, and the next "Close" closes the window.
+void stopMidSearch(TReport& report, const TTargets& targets) {
+    constexpr int kSide = 100, kFilesEach = 2, kTotal = kSide * kSide * kFilesEach;
+    const std::wstring big = JoinPath(JoinPath(targets.scratch, L"find"), L"big");
+    bool made = ::CreateDirectoryW(big.c_str(), nullptr);
+    for (int d = 0; made && d < kSide * kSide; ++d) {
+        const std::wstring dir = JoinPath(big, L"a" + std::to_wstring(d / kSide));
+        const std::wstring sub = JoinPath(dir, L"b" + std::to_wstring(d % kSide));
+        if (d % kSide == 0) made = ::CreateDirectoryW(dir.c_str(), nullptr);
+        made = made && ::CreateDirectoryW(sub.c_str(), nullptr);
+        for (int f = 0; made && f < kFilesEach; ++f)
+            made = WriteFileBytes(JoinPath(sub, L"f" + std::to_wstring(f) + L".dat"), "");
+    }
+    if (!report.Check("finder.stop.tree-prepared", made, "cannot create " + Narrow(big))) return;
+    const std::wstring ini = writeConfig(targets.scratch, L"stop.ini", {});
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    if (!openFinder(report, "finder.stop", process, targets.full, ini, button, f)) return;
+    if (!report.Check("finder.stop.typed", typeInto(f.filter, "*") && typeInto(f.startIn, Narrow(big)),
+                      "the boxes read " + Show(TextOf(f.filter)) + " and " + Show(TextOf(f.startIn))))
+        return;
+    ::PostMessageW(f.findNow, BM_CLICK, 0, 0);
+    // "Searching: 12,345 Found" as 12345; -1 for any other text.
+    auto searching = [](std::string text) {
+        if (text.rfind("Searching: ", 0) != 0) return -1;
+        std::erase(text, ',');
+        return std::atoi(text.c_str() + 11);
+    };
+    std::vector<int> counts;
+    bool othersDisabled = true;
+    WaitUntil(
+        [&] {
+            const int n = searching(TextOf(f.found));
+            if (n < 0 || (!counts.empty() && counts.back() == n)) return false;
+            counts.push_back(n);
+            othersDisabled = othersDisabled && !::IsWindowEnabled(f.findNow) && ::IsWindowEnabled(f.close);
+            return counts.size() == 2;
+        },
+        kSearchTimeout);
+    ::PostMessageW(f.close, BM_CLICK, 0, 0);
+    std::string final;
+    WaitUntil([&] { return (final = TextOf(f.found)).ends_with(" Found") && searching(final) < 0; }, kUiTimeout);
+    const int found = std::atoi(final.c_str());
+    report.Note("finder: stopped at " + final + " of " + std::to_string(kTotal));
+    report.Check("finder.stop.changing-count", counts.size() == 2 && counts[0] < counts[1] && othersDisabled,
+                 "counts seen: " + std::to_string(counts.size()) +
+                     (counts.empty() ? "" : " up to " + std::to_string(counts.back())) +
+                     (othersDisabled ? "" : "; Find Now enabled or Close disabled"));
+    report.Check("finder.stop.stops", !counts.empty() && found >= counts.back() && found < kTotal,
+                 "the label reads " + Show(final) + " after Close; " + std::to_string(kTotal) + " files in all");
+    const TRows rows = gridRows(f.grid);
+    const std::string pages = std::to_string((found + kPageRows - 1) / kPageRows) + " Total Pages";
+    const bool listed = static_cast<int>(rows.size()) == std::min(found, kPageRows) + 1 && rows.size() > 1 &&
+                        rows[1].size() == 5 && rows[1][0] == "1" && rows[1][1].rfind(Narrow(big), 0) == 0;
+    report.Check("finder.stop.found-so-far-listed",
+                 listed && TextOf(f.pages) == pages && ::IsWindowEnabled(f.findNow) && ::IsWindowVisible(f.form),
+                 std::to_string(rows.size()) + " rows, first " + (rows.size() > 1 ? describeRow(rows[1]) : "none") +
+                     ", labels " + Show(labels(f)) + ", Find Now " + enabledText(f.findNow));
+    ::PostMessageW(f.close, BM_CLICK, 0, 0);
+    report.Check("finder.stop.next-close-closes", WaitUntil([&] { return !::IsWindow(f.form); }, kUiTimeout),
+                 "the window still exists 5 s after the second Close");
+}
+
 }  // namespace
 
 void RunFinderChecks(TReport& report, const TTargets& targets) {
@@ -1158,6 +1225,7 @@ void RunFinderChecks(TReport& report, const TTargets& targets) {
     CloseMenus(kUiTimeout);
     histories(report, targets, tree);
     longPaths(report, targets);
+    stopMidSearch(report, targets);
     ::SetEnvironmentVariableW(L"TOLVEK_RECORDER_LOG", nullptr);
 }
 

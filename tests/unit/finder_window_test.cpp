@@ -3,15 +3,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "finder/srch.h"
 #include "fixture.h"
 #include "platform/filesearch.h"
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -127,7 +130,11 @@ TEST_F(FindWindowTest, PagesOf75) {
     search(w, "*.txt", dir.file("76"));
     EXPECT_EQ(state(w), (PageState{"76 Found", "2 Total Pages", "Page 1", false, true, 76, "1", "75"}));
     EXPECT_EQ(w.SearchRes.Cell(1, 75), dir.file("76") + "/f075.txt");
+    // A page reaches the screen in one go (its widths, then its cells).
+    int& changes = headless::rig().changes[&w.SearchRes];
+    changes = 0;
     w.spdNextPage.Click();
+    EXPECT_EQ(changes, 2);
     EXPECT_EQ(state(w), (PageState{"76 Found", "2 Total Pages", "Page 2", true, false, 2, "76", "76"}));
     EXPECT_EQ(w.SearchRes.Cell(1, 1), dir.file("76") + "/f076.txt");
     EXPECT_EQ(column(w.SearchRes, 4)[0], "Size(B)");
@@ -226,6 +233,64 @@ TEST_F(FindWindowTest, MissingTextsAndNothingFound) {
     // A start that does not exist finds nothing, and says so.
     search(w, "*.*", dir.file("nowhere"));
     EXPECT_EQ(rig.messageBoxes.back().text, "Nothing found!");
+}
+
+// A directory that is slow to read keeps the search running; meanwhile the
+// window answers, and stopping keeps what was found.
+TEST_F(FindWindowTest, AStoppedSearchKeepsWhatItFound) {
+    const std::string root = dir.file("big");
+    makeFiles(root, 1001);
+    makeFiles(root + "/slow", 2);
+    writeFile(root + "/slow/only.dat", "x");
+    auto& rig = headless::rig();
+    std::atomic<bool> slow = true;
+    rig.onFindFirst = [&](const std::string& pattern) {
+        while (slow && pattern.find("/slow/") != std::string::npos) std::this_thread::sleep_for(1ms);
+    };
+    TSearchFrm w(nullptr);
+    std::function<void()> stop;
+    std::int32_t stopAt = 0;
+    std::string during;
+    rig.onProcessMessages = [&] {
+        headless::advance(100);  // the count is shown ten times a second at most
+        if (!stop || w.FoundCount < stopAt) return;
+        during = w.lbSearchFound.Caption() + (rig.cursorShape == TCursor::HourGlass ? " | hourglass |" : " |");
+        std::vector<TControl*> controls = w.TvPanel1.Controls();
+        controls.push_back(&w.SearchRes);
+        for (TControl* c : controls)
+            if (c->Enabled() && c->Kind() != TControlKind::Label) during += " " + c->Name;
+        if (w.File1->Enabled || w.Help1->Enabled) during += " menu";
+        std::exchange(stop, nullptr)();
+        slow = false;
+    };
+    const auto stopWhen = [&](std::int32_t found, std::function<void()> action) {
+        stopAt = found;
+        stop = std::move(action);
+        slow = true;
+    };
+
+    // Esc or "Close": the files found so far are the result.
+    stopWhen(1001, [&] { headless::pressKey(w, 27); });
+    search(w, "*.txt", root);
+    EXPECT_EQ(during, "Searching: 1,001 Found | hourglass | spdStopNow");
+    EXPECT_EQ(state(w), (PageState{"1001 Found", "14 Total Pages", "Page 1", false, true, 76, "1", "75"}));
+    stopWhen(1001, [&] { w.spdStopNow.Click(); });
+    w.spFindNow.Click();
+    EXPECT_EQ(during, "Searching: 1,001 Found | hourglass | spdStopNow");
+    EXPECT_EQ(w.Results->High(), 1000);
+    EXPECT_EQ(rig.cursorShape, TCursor::Default);
+    EXPECT_TRUE(w.txtSearchFilter.Enabled() && w.spFindNow.Enabled() && w.File1->Enabled);
+    EXPECT_EQ(w.ModalResult(), mrNone);
+    // The next "Close" closes.
+    w.spdStopNow.Click();
+    EXPECT_EQ(w.ModalResult(), mrCancel);
+
+    // The close box stops the search first, then closes, with no message.
+    w.SetModalResult(mrNone);
+    stopWhen(0, [&] { w.Close(); });
+    search(w, "*.dat", root);
+    EXPECT_TRUE(w.Closed());
+    EXPECT_TRUE(rig.messageBoxes.empty());
 }
 
 TEST_F(FindWindowTest, SubdirectoriesFollowTheCheckBox) {

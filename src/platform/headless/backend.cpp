@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
@@ -39,15 +42,39 @@ public:
         return answer;
     }
     void Run() override {}  // tests drive the forms themselves
-    void ProcessMessages() override { ++rig.processMessagesCalls; }
+    void ProcessMessages() override {
+        ++rig.processMessagesCalls;
+        if (rig.onProcessMessages) rig.onProcessMessages();
+    }
+    void Wake() override {
+        {
+            std::lock_guard<std::mutex> hold(wakeLock_);
+            woken_ = true;
+        }
+        wakeUp_.notify_one();
+    }
+    void WaitMessageOrWake(unsigned timeoutMs) override {
+        std::unique_lock<std::mutex> hold(wakeLock_);
+        wakeUp_.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return woken_; });
+        woken_ = false;
+    }
     void SetCursor(TCursor c) override { rig.cursorShape = c; }
     std::vector<TRect> Monitors() override { return rig.monitors; }
     TPoint CursorPos() override { return rig.cursor; }
+
+private:
+    std::mutex wakeLock_;
+    std::condition_variable wakeUp_;
+    bool woken_ = false;
 };
+
+// The rig's search records, which the scanner's workers update.
+std::mutex searchLock;
 
 class ControlDriver : public IControlDriver {
 public:
     explicit ControlDriver(TControl* c) : control_(c) {}
+    void Changed(TControlChange) override { ++headless::rig().changes[control_]; }
     void Repaint() override { ++headless::rig().repaints; }
     // As on Windows, the focus moves at once only within the active form;
     // another form keeps the control for its next activation.
@@ -173,21 +200,30 @@ public:
 class RiggedFind : public IFileFind {
 public:
     RiggedFind(std::unique_ptr<IFileFind> find, std::string dir) : find_(std::move(find)), dir_(std::move(dir)) {
+        std::lock_guard<std::mutex> hold(searchLock);
         ++headless::rig().openSearches;
     }
     ~RiggedFind() override {
+        std::lock_guard<std::mutex> hold(searchLock);
         if (Application) --headless::rig().openSearches;
     }
     bool Next() override { return find_->Next(); }
     const std::string& Name() const override { return find_->Name(); }
     std::uint32_t Attr() override {
         std::uint32_t attr = find_->Attr();
-        auto& map = headless::rig().fileAttributes;
-        if (map.empty()) return attr;
-        auto it = map.find(fs::path(dir_ + Name()).lexically_normal().string());
-        if (it == map.end()) return attr;
+        auto& rig = headless::rig();
+        if (rig.fileAttributes.empty() && rig.reparseTags.empty()) return attr;
+        const std::string path = fs::path(dir_ + Name()).lexically_normal().string();
+        if (rig.reparseTags.count(path)) attr |= faReparsePoint;
+        auto it = rig.fileAttributes.find(path);
+        if (it == rig.fileAttributes.end()) return attr;
         constexpr std::uint32_t own = faDirectory | faReparsePoint;
         return (attr & own) | (it->second & ~own);
+    }
+    std::uint32_t ReparseTag() override {
+        auto& tags = headless::rig().reparseTags;
+        auto it = tags.empty() ? tags.end() : tags.find(fs::path(dir_ + Name()).lexically_normal().string());
+        return it != tags.end() ? it->second : find_->ReparseTag();
     }
     std::uint64_t Size() override { return find_->Size(); }
     std::int32_t Time() override { return find_->Time(); }
@@ -208,9 +244,14 @@ class FakeOS : public IOperatingSystem {
 public:
     std::unique_ptr<IFileFind> FindFirst(const std::string& pattern) override {
         auto& rig = headless::rig();
-        rig.searchPatterns.push_back(pattern);
-        if (rig.onFindFirst) rig.onFindFirst(pattern);
-        auto find = rig.findResponder ? rig.findResponder(pattern) : NativeFindFirst(pattern);
+        std::unique_ptr<IFileFind> find;
+        {
+            std::lock_guard<std::mutex> hold(searchLock);
+            rig.searchPatterns.push_back(pattern);
+            if (rig.onFindFirst) rig.onFindFirst(pattern);
+            if (rig.findResponder) find = rig.findResponder(pattern);
+        }
+        if (!rig.findResponder) find = NativeFindFirst(pattern);
         if (!find) return nullptr;
         const auto slash = pattern.rfind('/');
         return std::make_unique<RiggedFind>(std::move(find),

@@ -116,17 +116,24 @@ public:
     }
     const std::string& Name() const override { return entries_[pos_]->name; }
     std::uint32_t Attr() override { return attr_; }
+    std::uint32_t ReparseTag() override { return attr_ & faReparsePoint ? IO_REPARSE_TAG_SYMLINK : 0; }
     std::uint64_t Size() override {
         statOnce();
         return S_ISREG(st_.st_mode) ? static_cast<std::uint64_t>(st_.st_size) : 0;
     }
     std::int32_t Time() override {
         statOnce();
-        std::tm local{};
+        // localtime_r takes a process-wide lock; files of one directory
+        // often share their time, so a thread keeps its last answer.
+        thread_local std::time_t lastTime = -1;
+        thread_local std::int32_t lastPacked = 0;
         const std::time_t t = st_.st_mtime;
+        if (t == lastTime) return lastPacked;
+        std::tm local{};
         ::localtime_r(&t, &local);
-        return PackDosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                               local.tm_sec);
+        lastTime = t;
+        return lastPacked = PackDosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                            local.tm_min, local.tm_sec);
     }
 
 private:

@@ -89,6 +89,11 @@ struct Rig {
     TForm* capture = nullptr;
     TCursor cursorShape{};
     int processMessagesCalls = 0;
+    // Changes each control passed to its backend, which a screen redraws.
+    std::map<const TControl*, int> changes;
+    // Runs in every ProcessMessages, where window messages would be handled:
+    // a test clicks or presses keys here while a search runs.
+    std::function<void()> onProcessMessages;
     int repaints = 0;
 
     // Timers run on a virtual clock that advance() moves.
@@ -155,6 +160,11 @@ struct Rig {
     // and replace the archive bit; directory and link bits stay the system's.
     // ReplaceFile refuses an existing file whose entry has faReadOnly.
     std::map<std::string, std::uint32_t> fileAttributes;
+    // Reparse tags by full path: such an entry also gets faReparsePoint, so a
+    // real directory can stand for a junction or a cloud placeholder.
+    std::map<std::string, std::uint32_t> reparseTags;
+    // Searches may run on the scanner's worker threads: these three are
+    // updated, and the two hooks called, one search at a time.
     std::vector<std::string> searchPatterns;  // every search opened, in order
     int openSearches = 0;                     // opened and not yet closed
     std::function<void(const std::string& pattern)> onFindFirst;

@@ -59,6 +59,7 @@ TWin32Application::TWin32Application(TApplication* app) : app_(app) {
     init.dwSize = sizeof init;
     init.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&init);
+    if (HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr)) wake_.reset(event);
 }
 
 TWin32Application::~TWin32Application() {
@@ -211,6 +212,16 @@ void TWin32Application::ProcessMessages() {
         }
         Pump(msg);
     }
+}
+
+void TWin32Application::Wake() {
+    if (wake_) ::SetEvent(wake_.get());
+}
+
+void TWin32Application::WaitMessageOrWake(unsigned timeoutMs) {
+    // Input already seen by a peek but not yet removed counts too.
+    HANDLE event = wake_.get();
+    ::MsgWaitForMultipleObjectsEx(wake_ ? 1 : 0, wake_ ? &event : nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void TWin32Application::Terminate() {

@@ -23,6 +23,7 @@ public:
     }
     const std::string& Name() const override { return name_; }
     std::uint32_t Attr() override { return data_.dwFileAttributes; }
+    std::uint32_t ReparseTag() override { return data_.dwReserved0; }
     std::uint64_t Size() override { return static_cast<std::uint64_t>(data_.nFileSizeHigh) << 32 | data_.nFileSizeLow; }
     std::int32_t Time() override {
         FILETIME local{};

@@ -219,6 +219,8 @@ public:
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     void Run() override;
     void ProcessMessages() override;
+    void Wake() override;
+    void WaitMessageOrWake(unsigned timeoutMs) override;
     void Terminate() override;
     void SetCursor(TCursor cursor) override;
     std::vector<TRect> Monitors() override;
@@ -261,6 +263,8 @@ private:
     HWND lastActive_ = nullptr;
     // Timers alive now; a tick for one that is gone is dropped.
     std::unordered_set<TWin32Timer*> timers_;
+    // Set by Wake from any thread; auto-reset, so one wait takes it.
+    TKernelObject wake_;
 };
 
 // The application driver of the running application object.
