@@ -12,19 +12,13 @@
 // The count is read with WM_GETTEXT; a window that does not answer holds the
 // read until it does, so the time taken by each read is how long the window
 // kept the user waiting.
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "probe.h"
 
 namespace {
 
@@ -33,56 +27,6 @@ struct TTarget {
     std::string label;
     std::vector<double> ms, stall;
 };
-
-std::string narrow(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-double nowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / perMs;
-}
-
-HWND visibleTop(DWORD pid, const wchar_t* cls) {
-    struct TFind {
-        DWORD pid;
-        const wchar_t* cls;
-        HWND found;
-    } find{pid, cls, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto& f = *reinterpret_cast<TFind*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            wchar_t name[64] = {};
-            ::GetClassNameW(hwnd, name, 64);
-            if (owner != f.pid || wcscmp(name, f.cls) != 0 || !::IsWindowVisible(hwnd)) return TRUE;
-            f.found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
-
-template <class F>
-bool waitFor(F&& done, double timeoutMs) {
-    const double end = nowMs() + timeoutMs;
-    while (!done()) {
-        if (nowMs() > end) return false;
-        ::Sleep(5);
-    }
-    return true;
-}
 
 // The windows inside `form` (at any depth) of class `cls`.
 std::vector<HWND> childrenOf(HWND form, const wchar_t* cls) {
@@ -152,7 +96,7 @@ HWND openFinder(HWND button, DWORD pid) {
     ::PostMessageW(button, WM_KEYDOWN, 'F', 1 | (static_cast<LPARAM>(scan) << 16));
     ::PostMessageW(button, WM_KEYUP, 'F', 1 | (static_cast<LPARAM>(scan) << 16) | (1u << 30) | (1u << 31));
     HWND form = nullptr;
-    waitFor([&] { return (form = visibleTop(pid, L"TSearchFrm")) != nullptr; }, 10000);
+    waitFor([&] { return (form = visibleWindowOf(pid, L"TSearchFrm")) != nullptr; }, 10000, 5);
     keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
     ::SetKeyboardState(keys);
     ::AttachThreadInput(self, target, FALSE);
@@ -173,7 +117,7 @@ bool searchOnce(TTarget& t, const std::wstring& ini, const std::wstring& dir, co
     bool ok = false;
     HWND main = nullptr;
     HWND form = nullptr;
-    if (!waitFor([&] { return (main = visibleTop(pi.dwProcessId, L"TTolvekForm")) != nullptr; }, 20000)) {
+    if (!waitFor([&] { return (main = visibleWindowOf(pi.dwProcessId, L"TTolvekForm")) != nullptr; }, 20000, 5)) {
         std::fprintf(stderr, "findprobe: %s shows no window\n", t.label.c_str());
     } else if (!(form = openFinder(::FindWindowExW(main, nullptr, L"Button", nullptr), pi.dwProcessId))) {
         std::fprintf(stderr, "findprobe: %s opens no Find File window\n", t.label.c_str());
@@ -184,7 +128,7 @@ bool searchOnce(TTarget& t, const std::wstring& ini, const std::wstring& dir, co
         HWND findNow = buttonCaptioned(form, L"Find Now");
         typeInto(filter, mask);
         typeInto(startIn, dir);
-        waitFor([&] { return textOf(filter, 3000) == mask && textOf(startIn, 3000) == dir; }, 10000);
+        waitFor([&] { return textOf(filter, 3000) == mask && textOf(startIn, 3000) == dir; }, 10000, 5);
         const double start = nowMs();
         ::PostMessageW(findNow, BM_CLICK, 0, 0);
         double longest = 0;
@@ -196,7 +140,7 @@ bool searchOnce(TTarget& t, const std::wstring& ini, const std::wstring& dir, co
                 longest = std::max(longest, nowMs() - before);
                 return text == expected;
             },
-            180000);
+            180000, 5);
         const double took = nowMs() - start;
         if (!ok)
             std::fprintf(stderr, "findprobe: %s shows \"%s\", not \"%s\"\n", t.label.c_str(), narrow(text).c_str(),
@@ -214,13 +158,6 @@ bool searchOnce(TTarget& t, const std::wstring& ini, const std::wstring& dir, co
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     return ok;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }  // namespace

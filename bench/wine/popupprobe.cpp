@@ -9,18 +9,12 @@
 // one unmeasured click of each first), closing each menu with Escape. Prints
 // every time, the medians and each median over the one before it. The
 // programs are terminated at the end.
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "probe.h"
 
 namespace {
 
@@ -32,48 +26,6 @@ struct TContestant {
     POINT click{};
     std::vector<double> ms;
 };
-
-std::string narrow(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-double nowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / perMs;
-}
-
-DWORD processOf(HWND hwnd) {
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    return pid;
-}
-
-// A visible top-level window of `cls` that process `pid` owns, or null.
-HWND visibleWindowOf(DWORD pid, const wchar_t* cls) {
-    for (HWND hwnd = ::FindWindowExW(nullptr, nullptr, cls, nullptr); hwnd;
-         hwnd = ::FindWindowExW(nullptr, hwnd, cls, nullptr))
-        if (processOf(hwnd) == pid && ::IsWindowVisible(hwnd)) return hwnd;
-    return nullptr;
-}
-
-bool waitFor(double timeoutMs, bool (*done)(const TContestant&), const TContestant& c) {
-    const double start = nowMs();
-    while (!done(c)) {
-        if (nowMs() - start > timeoutMs) return false;
-        ::Sleep(1);
-    }
-    return true;
-}
 
 bool menuShown(const TContestant& c) {
     return visibleWindowOf(c.process.dwProcessId, L"#32768") != nullptr;
@@ -115,7 +67,7 @@ double clickOnce(const TContestant& c) {
     input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     const double t0 = nowMs();
     ::SendInput(2, input, sizeof(INPUT));
-    if (!waitFor(60000, menuShown, c)) {
+    if (!waitFor([&] { return menuShown(c); }, 60000)) {
         std::fprintf(stderr, "popupprobe: %s showed no menu\n", c.label.c_str());
         return -1;
     }
@@ -130,12 +82,6 @@ double clickOnce(const TContestant& c) {
     if (!menuGone(c)) return -1;
     ::Sleep(300);  // the program returns from its menu loop
     return elapsed;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 int run(int runs, std::vector<TContestant>& all) {

@@ -10,24 +10,17 @@
 // can take very long). The sampled entries are evenly spaced, so the first
 // call plus the sample time times STRIDE estimates the full run. Both readers
 // must agree on every sampled value.
-// Before <windows.h>: its macros (LoadString, ShellExecute, ...) would rename
-// the members of the platform's interfaces.
-#include "platform/inifiles.h"
-#include "platform/os.h"
-
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
+
+// The platform's headers before the <windows.h> of probe.h, whose macros
+// (LoadString, ShellExecute, ...) would rename their members.
+#include "platform/inifiles.h"
+#include "platform/os.h"
+#include "probe.h"
 
 namespace {
 
@@ -45,33 +38,6 @@ std::string largeIni() {
     return ini;
 }
 
-std::string narrow(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring widen(const std::string& s) {
-    if (s.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-double nowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / perMs;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -83,7 +49,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring path = std::wstring(argv[1]) + L"\\large.ini";
     const std::string bytes = largeIni();
     {
-        HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h =
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
         const bool ok = h != INVALID_HANDLE_VALUE &&
                         ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -136,9 +103,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     const double sampleMs = nowMs() - t4;
     const double platformMs = firstMs + sampleMs * static_cast<double>(kEntries) / sampled;
-    std::printf("platform: first call (reads the file) %.1f ms; %d of %d entries (every %d), %d reads, %.1f ms "
-                "(%.3f ms a read)\n",
-                firstMs, sampled, kEntries, stride, 4 * sampled, sampleMs, sampleMs / (4 * sampled));
+    std::printf(
+        "platform: first call (reads the file) %.1f ms; %d of %d entries (every %d), %d reads, %.1f ms "
+        "(%.3f ms a read)\n",
+        firstMs, sampled, kEntries, stride, 4 * sampled, sampleMs, sampleMs / (4 * sampled));
     std::printf("platform: all %d keys %s%.1f ms\n", 4 * kEntries, stride > 1 ? "(extrapolated) about " : "",
                 platformMs);
     std::printf("values that differ between the readers: %d\n", mismatches);

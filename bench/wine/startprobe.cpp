@@ -10,13 +10,8 @@
 //
 // A program whose window class is "TMinimalWindow" is closed with WM_CLOSE;
 // any other is terminated, so no close question can hold the run.
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "probe.h"
+// Needs <windows.h>, which probe.h brings.
 #include <shellapi.h>
 
 #include <algorithm>
@@ -33,14 +28,6 @@ struct TTarget {
     std::vector<double> ms;
 };
 
-std::string narrow(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
 // The executable's base name without ".exe", for labels.
 std::string labelOf(const std::wstring& commandLine) {
     int argc = 0;
@@ -55,25 +42,9 @@ std::string labelOf(const std::wstring& commandLine) {
     return narrow(first);
 }
 
-HWND visibleWindow(const std::wstring& cls) {
-    HWND hwnd = ::FindWindowW(cls.c_str(), nullptr);
-    return hwnd && ::IsWindowVisible(hwnd) ? hwnd : nullptr;
-}
-
-double nowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER c;
-    ::QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / perMs;
-}
-
 // One start; the time in milliseconds, or a negative value on failure.
 double startOnce(const TTarget& t) {
-    if (visibleWindow(t.cls)) {
+    if (visibleWindowOf(0, t.cls.c_str())) {
         std::fprintf(stderr, "startprobe: a %s window is already there\n", narrow(t.cls).c_str());
         return -1;
     }
@@ -89,7 +60,7 @@ double startOnce(const TTarget& t) {
     double elapsed = -1;
     HWND hwnd = nullptr;
     while (nowMs() - start < 30000) {
-        if ((hwnd = visibleWindow(t.cls))) {
+        if ((hwnd = visibleWindowOf(0, t.cls.c_str()))) {
             elapsed = nowMs() - start;
             break;
         }
@@ -114,19 +85,14 @@ double startOnce(const TTarget& t) {
     return elapsed;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 3 && std::wstring(argv[1]) == L"--visible") return visibleWindow(argv[2]) ? 0 : 1;
+    if (argc == 3 && std::wstring(argv[1]) == L"--visible") return visibleWindowOf(0, argv[2]) ? 0 : 1;
     if (argc != 6) {
-        std::fprintf(stderr, "usage: startprobe RUNS CLASS_A CMDLINE_A CLASS_B CMDLINE_B\n"
-                             "       startprobe --visible CLASS\n");
+        std::fprintf(stderr,
+                     "usage: startprobe RUNS CLASS_A CMDLINE_A CLASS_B CMDLINE_B\n"
+                     "       startprobe --visible CLASS\n");
         return 2;
     }
     const int runs = std::max(1, _wtoi(argv[1]));
