@@ -392,6 +392,7 @@ protected:
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
+    std::string shownText() const override;
 
 private:
     void loadGlyph();
