@@ -184,6 +184,7 @@ TSearchFrm::TSearchFrm(TComponent* owner) : TForm(owner, "TSearchFrm") {
     cbIncludeSub.TabOrder = 2;
 
     placeLabel(Label4, 36, 88, "Search Results:");
+    Label4.FocusControl = &SearchRes;  // names the grid for assistive tools
     placeLabel(lbSearchFound, 136, 88, "# Found");
     lbSearchFound.Name = "lbSearchFound";
     placeLabel(lbPages, 252, 88, "# Total Pages");

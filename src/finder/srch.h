@@ -33,18 +33,18 @@ public:
     explicit TSearchFrm(TComponent* owner);
     ~TSearchFrm() override;
 
-    // The panel's controls that take the focus come first, in their tab
-    // order, since a backend may take the order of creation for it.
+    // Each box comes right after its label: assistive tools name a box
+    // after the text before it. Tab follows TabOrder, not this order.
     TPanel TvPanel1{this};
-    TComboBox txtSearchFilter{&TvPanel1};
-    TComboBox txtStartIn{&TvPanel1};
-    TCheckBox cbIncludeSub{&TvPanel1};
-    TButton spFindNow{&TvPanel1};
-    TButton spdStopNow{&TvPanel1};
     TLabel Label1{&TvPanel1};
+    TComboBox txtSearchFilter{&TvPanel1};
     TSpeedButton spdHelp{&TvPanel1};
+    TButton spFindNow{&TvPanel1};
     TLabel Label2{&TvPanel1};
+    TComboBox txtStartIn{&TvPanel1};
     TSpeedButton spdSearch{&TvPanel1};
+    TButton spdStopNow{&TvPanel1};
+    TCheckBox cbIncludeSub{&TvPanel1};
     TLabel Label4{&TvPanel1};
     TLabel lbSearchFound{&TvPanel1};
     TLabel lbPages{&TvPanel1};

@@ -1206,6 +1206,90 @@ void stopMidSearch(TReport& report, const TTargets& targets) {
                  "the window still exists 5 s after the second Close");
 }
 
+// ---- what a screen reader reads ----
+
+std::vector<std::pair<DWORD, std::string>> gEvents;  // what the event hook saw: event, name
+
+void CALLBACK onEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+    TAccessible acc;
+    VARIANT id;
+    ::VariantInit(&id);
+    if (SUCCEEDED(
+            ::AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &acc.p, &id)))
+        gEvents.emplace_back(event, AccessibleName(acc.p, id.lVal));
+}
+
+// The static text just before a window, which the platform names a box after.
+std::string labelBefore(HWND hwnd) {
+    HWND before = ::GetWindow(hwnd, GW_HWNDPREV);
+    return before && ClassOf(before) == L"Static" ? TextOf(before) : "none";
+}
+
+// The grid's rows of cells as another process reads them; the events of a
+// move of the current cell; labels before the boxes; and objects kept past
+// the window's end answer that it is gone.
+void accessibility(TReport& report, const TTargets& targets, const TTree& tree) {
+    const std::wstring ini = writeConfig(targets.scratch, L"a11y.ini", {});
+    TProcess process;
+    HWND button = nullptr;
+    TFinder f;
+    std::string why;
+    if (!openFinder(report, "finder.a11y", process, targets.full, ini, button, f) ||
+        !report.Check("finder.a11y.search",
+                      search(f, process.Id(), "*.exe", Narrow(tree.progs), std::to_string(kProgs) + " Found", why),
+                      why))
+        return;
+    const TRows rows = gridRows(f.grid);
+    TComScope com;
+    TAccessible grid(f.grid), row;
+    IDispatch* second = nullptr;
+    if (grid.p) grid.p->get_accChild(ChildId(2), &second);
+    if (second) second->QueryInterface(&row.p), second->Release();
+    if (report.Check("finder.a11y.row", row.p && rows.size() > 2, "no object for the grid's second row")) {
+        postClick(f.grid, 120, kRowPitch + kRowPitch / 2);  // the Name cell of row 1: current, focused
+        WaitUntil([&] { return FocusOf(f.form) == f.grid; }, kUiTimeout);
+        std::vector<std::string> names;
+        for (LONG c = 1; c <= 5; ++c) names.push_back(AccessibleName(row.p, c));
+        VARIANT rowRole, cellRole, state;
+        row.p->get_accRole(ChildId(CHILDID_SELF), &rowRole);
+        row.p->get_accRole(ChildId(2), &cellRole);
+        row.p->get_accState(ChildId(2), &state);
+        const LONG current = STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED;
+        report.Check("finder.a11y.cells",
+                     names == rows[1] && rowRole.lVal == ROLE_SYSTEM_ROW && cellRole.lVal == ROLE_SYSTEM_CELL &&
+                         (state.lVal & current) == current,
+                     join(names) + " for " + join(rows[1]) + ", roles " + std::to_string(rowRole.lVal) + " " +
+                         std::to_string(cellRole.lVal) + ", state " + std::to_string(state.lVal));
+        HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_SELECTION, nullptr, onEvent,
+                                               process.Id(), 0, WINEVENT_OUTOFCONTEXT);
+        PostKey(f.grid, VK_DOWN);
+        WaitUntil(
+            [&] {
+                MSG msg;
+                while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+                return gEvents.size() >= 2;
+            },
+            kUiTimeout);
+        if (hook) ::UnhookWinEvent(hook);
+        std::sort(gEvents.begin(), gEvents.end());  // the platform may deliver them in either order
+        std::string seen;
+        for (const auto& [event, text] : gEvents) seen += " " + std::to_string(event) + " " + Show(text);
+        report.Check(
+            "finder.a11y.events",
+            gEvents == decltype(gEvents){{EVENT_OBJECT_FOCUS, rows[2][1]}, {EVENT_OBJECT_SELECTION, rows[2][1]}},
+            "seen:" + seen);
+    }
+    const std::string labels = labelBefore(f.filter) + " | " + labelBefore(f.startIn) + " | " + AccessibleName(grid.p);
+    report.Check("finder.a11y.labels", labels == "Search Filter: | Start In: | Search Results:", Show(labels));
+    ::PostMessageW(f.close, BM_CLICK, 0, 0);
+    WaitUntil([&] { return !::IsWindow(f.grid); }, kUiTimeout);
+    const std::string after = AccessibleName(row.p, 2) + " " + AccessibleName(grid.p, 1);
+    bool answers = false;
+    TextOf(button, &answers);
+    report.Check("finder.a11y.gone", after.starts_with("!-") && after.find(" !-") != std::string::npos && answers,
+                 "after the window closed: " + after + (answers ? "" : ", and the launcher does not answer"));
+}
+
 }  // namespace
 
 void RunFinderChecks(TReport& report, const TTargets& targets) {
@@ -1222,6 +1306,8 @@ void RunFinderChecks(TReport& report, const TTargets& targets) {
     picker(report, targets, tree);
     CloseMenus(kUiTimeout);
     keysAndGrid(report, targets, tree);
+    CloseMenus(kUiTimeout);
+    accessibility(report, targets, tree);
     CloseMenus(kUiTimeout);
     histories(report, targets, tree);
     longPaths(report, targets);

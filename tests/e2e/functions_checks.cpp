@@ -400,6 +400,10 @@ HWND checkMeter(TReport& report, const std::string& name, DWORD pid, HWND previo
                      outer.right - outer.left == 114 && outer.bottom - outer.top == 88,
                  "window " + describe(outer) + ", client " + describe(client) +
                      ", expected a borderless 114x88 window at 60, 63");
+    const auto buttons = ChildWindows(meter, L"Button");
+    TComScope com;
+    const std::string named = buttons.empty() ? "no button" : AccessibleName(TAccessible(buttons.front()).p);
+    report.Check(name + ".button-named", named == "OK", Show(named));
     if (byClick) {
         // The frame at the edge, beside every label.
         ::PostMessageW(meter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));

@@ -167,6 +167,28 @@ std::string TextOf(HWND hwnd, bool* ok) {
     return Narrow(buf);
 }
 
+TAccessible::TAccessible(HWND hwnd) {
+    if (FAILED(::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&p))))
+        p = nullptr;
+}
+
+VARIANT ChildId(LONG id) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+std::string AccessibleName(IAccessible* object, LONG child) {
+    BSTR name = nullptr;
+    const HRESULT hr = object ? object->get_accName(ChildId(child), &name) : E_POINTER;
+    std::string text = name ? Narrow(std::wstring_view(name, ::SysStringLen(name))) : "";
+    ::SysFreeString(name);
+    return hr == S_OK ? text : "!" + std::to_string(hr);
+}
+
 namespace {
 struct TFind {
     DWORD pid;

@@ -9,6 +9,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// After <windows.h>.
+#include <oleacc.h>
 
 #include <chrono>
 #include <functional>
@@ -71,6 +73,30 @@ private:
 std::wstring ClassOf(HWND hwnd);
 // WM_GETTEXT with a timeout, so a hung target cannot hang the driver.
 std::string TextOf(HWND hwnd, bool* ok = nullptr);
+
+// COM on this thread while it lives.
+struct TComScope {
+    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~TComScope() {
+        if (SUCCEEDED(hr)) ::CoUninitialize();
+    }
+};
+// One reference to an accessible object, given back with the scope; the
+// object of a window's client area, or none.
+struct TAccessible {
+    IAccessible* p = nullptr;
+    TAccessible() = default;
+    explicit TAccessible(HWND hwnd);
+    TAccessible(const TAccessible&) = delete;
+    TAccessible& operator=(const TAccessible&) = delete;
+    ~TAccessible() {
+        if (p) p->Release();
+    }
+};
+VARIANT ChildId(LONG id);
+// The name that assistive tools read for a child (CHILDID_SELF: the object
+// itself); "!" and the error code where there is none.
+std::string AccessibleName(IAccessible* object, LONG child = CHILDID_SELF);
 
 // Top-level windows (hidden ones too) of process `pid` (0 = any process)
 // whose class is `cls`.

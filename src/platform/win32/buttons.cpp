@@ -74,6 +74,14 @@ LRESULT TGlyphButtonDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     return callDefault(hwnd, msg, wParam, lParam);
 }
 
+// The window text is not drawn, but assistive tools read it as the name: a
+// check mark alone still says what it does.
+std::string TGlyphButtonDriver::shownText() const {
+    const TGlyphed& button = glyphOf(control_);
+    if (control_->Caption().empty() && button.HasGlyph && button.Glyph == TGlyph::CheckMark) return "OK";
+    return control_->Caption();
+}
+
 void TGlyphButtonDriver::changed(TControlChange what) {
     if (what == TControlChange::Text) ::InvalidateRect(hwnd(), nullptr, TRUE);
 }

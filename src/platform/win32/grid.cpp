@@ -60,6 +60,32 @@ TWin32Control::TWindowKind TGridDriver::windowKind() const {
 void TGridDriver::refresh() {
     scrollBars();
     ::InvalidateRect(hwnd(), nullptr, FALSE);
+    // Every way of moving the current cell ends here.
+    accessible_.CurrentMoved();
+}
+
+bool TGridDriver::CellRect(int col, int row, RECT& rect) const {
+    TStringGrid* grid = this->grid();
+    if (!hwnd()) return false;
+    const RECT rc = clientRect(hwnd());
+    const int line = grid->GridLineWidth;
+    const auto cols = visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, rc.right,
+                                   [grid](int i) { return grid->ColWidth(i); });
+    const auto rows = visibleSpans(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom,
+                                   [grid](int) { return grid->DefaultRowHeight; });
+    auto at = [](const std::vector<TSpan>& spans, int index) {
+        return std::find_if(spans.begin(), spans.end(), [index](const TSpan& s) { return s.index == index; });
+    };
+    const auto r = at(rows, row);
+    if (r == rows.end() || cols.empty()) return false;
+    rect = {cols.front().start, r->start, cols.back().start + cols.back().size, r->start + r->size};
+    if (col >= 0) {
+        const auto c = at(cols, col);
+        if (c == cols.end()) return false;
+        rect.left = c->start;
+        rect.right = c->start + c->size;
+    }
+    return ::IntersectRect(&rect, &rect, &rc) != FALSE;
 }
 
 void TGridDriver::changed(TControlChange what) {
@@ -240,10 +266,20 @@ LRESULT TGridDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_SIZE:
             refresh();
             return 0;
+        case WM_GETOBJECT:
+            // Compared as 32 bits: a 64-bit system need not sign-extend it.
+            if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) return accessible_.Answer(wParam);
+            break;
+        case WM_DESTROY:
+            accessible_.Disconnect();
+            break;
         case WM_SETFOCUS:
-        case WM_KILLFOCUS:
+        case WM_KILLFOCUS: {
             ::InvalidateRect(hwnd, nullptr, FALSE);
-            return callDefault(hwnd, msg, wParam, lParam);
+            const LRESULT r = callDefault(hwnd, msg, wParam, lParam);
+            if (msg == WM_SETFOCUS) accessible_.FocusArrived();
+            return r;
+        }
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS;
         case WM_VSCROLL:

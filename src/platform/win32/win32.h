@@ -111,6 +111,12 @@ struct MemoryDCTraits {
     static type empty() { return nullptr; }
     static void close(type h) { ::DeleteDC(h); }
 };
+// A COM object: our reference to it, given back at the end.
+struct ComTraits {
+    using type = IUnknown*;
+    static type empty() { return nullptr; }
+    static void close(type h) { h->Release(); }
+};
 struct LocalTraits {
     using type = HLOCAL;
     static type empty() { return nullptr; }
@@ -126,6 +132,7 @@ using TKernelObject = THandle<KernelTraits>;
 using TLocalMemory = THandle<LocalTraits>;
 using TGdiObject = THandle<GdiTraits>;
 using TMemoryDC = THandle<MemoryDCTraits>;
+using TComObject = THandle<ComTraits>;
 
 // A window's DC for measuring, given back when the scope ends.
 class TWindowDC {
@@ -385,6 +392,7 @@ protected:
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
+    std::string shownText() const override;
 
 private:
     void loadGlyph();
@@ -523,10 +531,51 @@ private:
     bool pressed_ = false;  // a left press waits for its release to make a click
 };
 
+class TGridDriver;
+
+// What assistive tools read a grid through (accessible.cpp): an accessible
+// object whose children are the rows, and theirs the cells, and the events
+// that tell them the current cell moved. The objects handed out may outlive
+// the window; they then answer that they are no longer connected.
+class TGridAccessibility {
+public:
+    explicit TGridAccessibility(TGridDriver& driver);
+    TGridAccessibility(const TGridAccessibility&) = delete;
+    TGridAccessibility& operator=(const TGridAccessibility&) = delete;
+    // Before the window goes with the control driver.
+    ~TGridAccessibility() { Disconnect(); }
+
+    // The answer to WM_GETOBJECT for the client area.
+    LRESULT Answer(WPARAM wParam);
+    // Raises the selection and focus events when the current cell moved.
+    void CurrentMoved();
+    // The keyboard focus arrived: it is on the current cell.
+    void FocusArrived();
+    // The window is going: every object handed out is cut off from it.
+    void Disconnect();
+
+    TGridDriver& Driver() const { return driver_; }
+    // The object of the whole grid, made on first need.
+    IUnknown* Root();
+
+private:
+    void announce(bool selection, bool focus);
+
+    TGridDriver& driver_;
+    std::shared_ptr<TGridAccessibility*> link_;  // what the objects reach us by
+    TComObject root_;
+    TGridCoord announced_;  // the current cell as the events last told it
+};
+
 // The string grid (grid.cpp). The border drag lives here and nowhere else.
 class TGridDriver : public TWin32Control {
 public:
     using TWin32Control::TWin32Control;
+
+    TStringGrid* grid() const { return static_cast<TStringGrid*>(control_); }
+    // A cell's part of the client area that shows (col -1: the row's); false
+    // when none of it does.
+    bool CellRect(int col, int row, RECT& rect) const;
 
 protected:
     TWindowKind windowKind() const override;
@@ -536,7 +585,6 @@ protected:
     DWORD restyle(DWORD style) override;
 
 private:
-    TStringGrid* grid() const { return static_cast<TStringGrid*>(control_); }
     void refresh();
     void paint(HDC dc);
     void scrollBars();
@@ -548,6 +596,7 @@ private:
     int dragCol_ = -1, dragStartX_ = 0, dragStartWidth_ = 0;
     bool pressDragged_ = false;  // the last left press grabbed a border
     int wheel_ = 0;              // wheel turns not yet worth a row
+    TGridAccessibility accessible_{*this};
 };
 
 // Creates the windows of `parent`'s controls that do not exist yet, in

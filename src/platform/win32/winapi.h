@@ -22,6 +22,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <unknwn.h>
 
 #undef IDOK
 #undef IDCANCEL
