@@ -55,7 +55,10 @@ void RunMenuChecks(TReport& report) {
         HWND menu = ownMenu();
         DWORD_PTR handle = 0;
         constexpr UINT kGetHMenu = 0x01E1;  // MN_GETHMENU
-        if (menu && ::SendMessageTimeoutW(menu, kGetHMenu, 0, 0, SMTO_ABORTIFHUNG, 3000, &handle) && handle)
+        // Not SMTO_ABORTIFHUNG: this thread's earlier checks may have left the
+        // menu's thread unpumped for seconds, which counts as hung until the
+        // menu loop first reads a message.
+        if (menu && ::SendMessageTimeoutW(menu, kGetHMenu, 0, 0, SMTO_NORMAL, 3000, &handle) && handle)
             state = ::GetMenuState(reinterpret_cast<HMENU>(handle), 0, MF_BYPOSITION);
         CloseMenus(std::chrono::seconds(5));
     });
