@@ -340,6 +340,7 @@ TEST(FileMask, PlatformWildcardRules) {
         {"has.ext", "*.", false},     {"a.b.c", "*.c", true},       {"Ünï.txt", "ünÏ.TXT", true},
         {"Ünï.txt", "Ünï.TXT", true}, {"Ünï.txt", "??.txt", false}, {"Ünï.txt", "???.txt", true},
         {"Łódź", "łÓDŹ", true},       {"Жук.doc", "жУК.*", true},   {"straße", "STRASSE", false},
+        {"a*b", "a*", true},          {"Ünï.txt", "*.TXT", true},   {"café", "*E", false},
     };
     for (const Case& c : cases) EXPECT_EQ(MatchesFileMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
 }

@@ -16,12 +16,6 @@
 
 namespace {
 
-struct Entry {
-    std::string name;
-    std::string key;  // upper-cased, for the order
-    unsigned char type = DT_UNKNOWN;
-};
-
 class FdCloser {
 public:
     explicit FdCloser(int fd = -1) : fd_(fd) {}
@@ -44,12 +38,24 @@ private:
 // listing is not kept.
 struct Listing {
     explicit Listing(int fd) : fd(fd) {}
+    struct Entry {
+        std::uint32_t at;  // in names and keys
+        std::uint32_t size;
+        unsigned char type;
+    };
+    std::string_view name(const Entry& e) const { return std::string_view(names).substr(e.at, e.size); }
+
     std::string dir;
     FdCloser fd;
     struct stat st {};
-    std::vector<Entry> entries;        // "." and ".." left out
-    std::vector<const Entry*> sorted;  // the entries in name order
+    // All names in one block, as few allocations as possible per directory,
+    // and the same upper-cased at the same places, for the order.
+    std::string names;
+    std::string keys;
+    // "." and ".." first, then the others in name order.
+    std::vector<Entry> entries;
 };
+constexpr std::size_t kDots = 2;
 
 bool sameState(const struct stat& a, const struct stat& b) {
     return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
@@ -73,48 +79,68 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
     const int fd = listing->fd.get();
     if (fd < 0 || ::fstat(fd, &listing->st) != 0) return nullptr;
     listing->dir = dir;
+    std::string& names = listing->names;
+    std::vector<Listing::Entry>& entries = listing->entries;
+    names = "..";
+    entries = {{0, 1, DT_DIR}, {0, 2, DT_DIR}};
     alignas(8) char buffer[32768];
     for (;;) {
         const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
         if (n < 0) return nullptr;
         if (n == 0) break;
+        // Bounds: the names are shorter than their records, which take 24
+        // bytes at least.
+        names.reserve(names.size() + static_cast<std::size_t>(n));
+        entries.reserve(entries.size() + static_cast<std::size_t>(n) / 24);
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
             at += e->d_reclen;
-            std::string_view name = e->d_name;
+            const std::string_view name = e->d_name;
             if (name == "." || name == "..") continue;
-            Entry entry{std::string(name), std::string(name), e->d_type};
-            for (char& c : entry.key)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            listing->entries.push_back(std::move(entry));
+            entries.push_back(
+                {static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(name.size()), e->d_type});
+            names += name;
         }
     }
-    // Pointers are sorted, not the entries: moving names about costs more.
-    listing->sorted.reserve(listing->entries.size());
-    for (const Entry& e : listing->entries) listing->sorted.push_back(&e);
-    std::sort(listing->sorted.begin(), listing->sorted.end(),
-              [](const Entry* a, const Entry* b) { return a->key < b->key; });
+    std::string& keys = listing->keys;
+    keys = names;
+    for (char& c : keys)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    // Names that differ in case only, as POSIX allows, in their own order,
+    // so that every search of the directory sorts alike.
+    const auto key = [&](const Listing::Entry& e) { return std::string_view(keys).substr(e.at, e.size); };
+    std::sort(entries.begin() + kDots, entries.end(), [&](const Listing::Entry& a, const Listing::Entry& b) {
+        const int order = key(a).compare(key(b));
+        return order != 0 ? order < 0 : listing->name(a) < listing->name(b);
+    });
     if (before(listing->st.st_mtim, readAt) && before(listing->st.st_ctim, readAt)) last = listing;
     return listing;
 }
 
-const Entry kDot{".", ".", DT_DIR};
-const Entry kDotDot{"..", "..", DT_DIR};
-
+// The entries of a listing that match the mask, found as the search moves on.
 class PosixFind : public IFileFind {
 public:
-    PosixFind(std::shared_ptr<const Listing> listing, std::vector<const Entry*> entries)
-        : listing_(std::move(listing)), entries_(std::move(entries)) {
-        load();
-    }
+    PosixFind(std::shared_ptr<const Listing> listing, std::string_view mask, bool dots)
+        : listing_(std::move(listing)), mask_(mask), pos_(dots ? 0 : kDots) {}
 
-    bool Next() override {
-        if (pos_ + 1 >= entries_.size()) return false;
-        ++pos_;
-        load();
-        return true;
+    // False when nothing (more) matches.
+    bool Seek() {
+        const auto& entries = listing_->entries;
+        for (; pos_ < entries.size(); ++pos_) {
+            const std::string_view name = listing_->name(entries[pos_]);
+            if (mask_.Matches(name)) {
+                name_.assign(name);
+                load(entries[pos_].type);
+                return true;
+            }
+        }
+        return false;
     }
-    const std::string& Name() const override { return entries_[pos_]->name; }
+    bool Next() override {
+        ++pos_;
+        return Seek();
+    }
+    const std::string& Name() const override { return name_; }
     std::uint32_t Attr() override { return attr_; }
     std::uint32_t ReparseTag() override { return attr_ & faReparsePoint ? IO_REPARSE_TAG_SYMLINK : 0; }
     std::uint64_t Size() override {
@@ -139,13 +165,12 @@ public:
 private:
     // The directory and link bits come from the entry type that the listing
     // gave; only links and file systems without types need a look.
-    void load() {
+    void load(unsigned char type) {
         stated_ = false;
-        unsigned char type = entries_[pos_]->type;
         attr_ = 0;
         if (type == DT_UNKNOWN) {
             struct stat own {};
-            if (::fstatat(dirFd(), Name().c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0)
+            if (::fstatat(dirFd(), name_.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0)
                 type = S_ISDIR(own.st_mode) ? DT_DIR : S_ISLNK(own.st_mode) ? DT_LNK : DT_REG;
         }
         if (type == DT_LNK) {
@@ -158,13 +183,14 @@ private:
     void statOnce() {
         if (stated_) return;
         stated_ = true;
-        if (::fstatat(dirFd(), Name().c_str(), &st_, 0) != 0) st_ = {};
+        if (::fstatat(dirFd(), name_.c_str(), &st_, 0) != 0) st_ = {};
     }
     int dirFd() const { return listing_->fd.get(); }
 
     std::shared_ptr<const Listing> listing_;
-    std::vector<const Entry*> entries_;
-    std::size_t pos_ = 0;
+    TFileMask mask_;
+    std::size_t pos_;
+    std::string name_;
     std::uint32_t attr_ = 0;
     bool stated_ = false;
     struct stat st_ {};
@@ -179,14 +205,9 @@ std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
         slash == std::string::npos ? std::string_view(pattern) : std::string_view(pattern).substr(slash + 1);
     auto listing = readListing(dir);
     if (!listing) return nullptr;
-    std::vector<const Entry*> found;
-    if (dir != "/")
-        for (const Entry* dot : {&kDot, &kDotDot})
-            if (MatchesFileMask(dot->name, mask)) found.push_back(dot);
-    for (const Entry* e : listing->sorted)
-        if (MatchesFileMask(e->name, mask)) found.push_back(e);
-    if (found.empty()) return nullptr;
-    return std::make_unique<PosixFind>(std::move(listing), std::move(found));
+    auto find = std::make_unique<PosixFind>(std::move(listing), mask, dir != "/");
+    if (!find->Seek()) return nullptr;
+    return find;
 }
 
 std::vector<std::string> NativeLogicalDrives() {
