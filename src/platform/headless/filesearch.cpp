@@ -42,6 +42,7 @@ struct Listing {
         std::uint32_t at;  // in names and keys
         std::uint32_t size;
         unsigned char type;
+        std::uint64_t head = 0;  // the key's first bytes, the first highest: most orders need no more
     };
     std::string_view name(const Entry& e) const { return std::string_view(names).substr(e.at, e.size); }
 
@@ -108,9 +109,17 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     // Names that differ in case only, as POSIX allows, in their own order,
     // so that every search of the directory sorts alike.
-    const auto key = [&](const Listing::Entry& e) { return std::string_view(keys).substr(e.at, e.size); };
+    constexpr std::size_t kHead = sizeof(Listing::Entry::head);
+    for (auto e = entries.begin() + kDots; e != entries.end(); ++e)
+        for (std::size_t i = 0; i < kHead; ++i)
+            e->head = e->head << 8 | (i < e->size ? static_cast<unsigned char>(keys[e->at + i]) : 0);
+    // The rest of the key, past the head.
+    const auto tail = [&](const Listing::Entry& e) {
+        return std::string_view(keys).substr(e.at, e.size).substr(std::min<std::size_t>(e.size, kHead));
+    };
     std::sort(entries.begin() + kDots, entries.end(), [&](const Listing::Entry& a, const Listing::Entry& b) {
-        const int order = key(a).compare(key(b));
+        if (a.head != b.head) return a.head < b.head;
+        const int order = tail(a).compare(tail(b));
         return order != 0 ? order < 0 : listing->name(a) < listing->name(b);
     });
     if (before(listing->st.st_mtim, readAt) && before(listing->st.st_ctim, readAt)) last = listing;
