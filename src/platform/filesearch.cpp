@@ -131,17 +131,17 @@ TFileMask::TFileMask(std::string_view mask) : every_(mask == "*" || mask == "*.*
     tail_ = ascii_ && cut_ == 0 && mask.starts_with('*') && mask.find_first_of("*?", 1) == std::string_view::npos;
 }
 
-bool TFileMask::Matches(std::string_view name) const {
-    if (every_) return true;
-    if (tail_) {
-        // No non-ASCII letter folds to an ASCII one, so bytes compare.
-        const std::string_view tail = std::string_view(upper_).substr(1);
-        if (name.size() < tail.size()) return false;
-        const char* n = name.data() + name.size() - tail.size();
-        for (std::size_t i = 0; i < tail.size(); ++i)
-            if (upperAscii(n[i]) != tail[i]) return false;
-        return true;
-    }
+bool TFileMask::endMatches(std::string_view name) const {
+    // No non-ASCII letter folds to an ASCII one, so bytes compare.
+    const std::string_view tail = std::string_view(upper_).substr(1);
+    if (name.size() < tail.size()) return false;
+    const char* n = name.data() + name.size() - tail.size();
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (upperAscii(n[i]) != tail[i]) return false;
+    return true;
+}
+
+bool TFileMask::matches(std::string_view name) const {
     if (ascii_ && isAscii(name))
         return matchMask(name, std::string_view(upper_), cut_, [](char c) { return upperAscii(c); });
     return matchMask(folded(name), ascii_ ? folded(upper_) : folded_, cut_, [](char32_t c) { return c; });

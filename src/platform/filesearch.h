@@ -83,9 +83,12 @@ bool MatchesFileMask(std::string_view name, std::string_view mask);
 class TFileMask {
 public:
     explicit TFileMask(std::string_view mask);
-    bool Matches(std::string_view name) const;
+    bool Matches(std::string_view name) const { return every_ || (tail_ ? endMatches(name) : matches(name)); }
 
 private:
+    bool endMatches(std::string_view name) const;
+    bool matches(std::string_view name) const;
+
     bool every_;             // matches every name
     bool ascii_;             // the mask is ASCII: upper_, else folded_
     bool tail_ = false;      // "*" and then no wildcard: a name's end decides

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -39,20 +40,18 @@ private:
 struct Listing {
     explicit Listing(int fd) : fd(fd) {}
     struct Entry {
-        std::uint32_t at;  // in names and keys
+        std::uint32_t at;  // in names
         std::uint32_t size;
         unsigned char type;
-        std::uint64_t head = 0;  // the key's first bytes, the first highest: most orders need no more
+        std::uint64_t head = 0;  // the upper-cased name's first bytes, the first highest
     };
     std::string_view name(const Entry& e) const { return std::string_view(names).substr(e.at, e.size); }
 
     std::string dir;
     FdCloser fd;
     struct stat st {};
-    // All names in one block, as few allocations as possible per directory,
-    // and the same upper-cased at the same places, for the order.
+    // All names in one block, as few allocations as possible per directory.
     std::string names;
-    std::string keys;
     // "." and ".." first, then the others in name order.
     std::vector<Entry> entries;
 };
@@ -62,6 +61,20 @@ bool sameState(const struct stat& a, const struct stat& b) {
     return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
            a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
            a.st_ctim.tv_nsec == b.st_ctim.tv_nsec && a.st_size == b.st_size;
+}
+
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// upperAscii on eight bytes at once.
+std::uint64_t upperAscii8(std::uint64_t x) {
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    const std::uint64_t low7 = x & 0x7F * ones;
+    // Bit 7 of each byte: from 'a' on, past 'z', and a byte of 0x80 or more.
+    const std::uint64_t fromA = low7 + (0x80 - 'a') * ones;
+    const std::uint64_t pastZ = low7 + (0x80 - 'z' - 1) * ones;
+    return x - ((fromA & ~pastZ & ~x & 0x80 * ones) >> 2);
 }
 
 bool before(const timespec& a, const timespec& b) {
@@ -103,24 +116,23 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
             names += name;
         }
     }
-    std::string& keys = listing->keys;
-    keys = names;
-    for (char& c : keys)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    // Names that differ in case only, as POSIX allows, in their own order,
-    // so that every search of the directory sorts alike.
-    constexpr std::size_t kHead = sizeof(Listing::Entry::head);
-    for (auto e = entries.begin() + kDots; e != entries.end(); ++e)
-        for (std::size_t i = 0; i < kHead; ++i)
-            e->head = e->head << 8 | (i < e->size ? static_cast<unsigned char>(keys[e->at + i]) : 0);
-    // The rest of the key, past the head.
-    const auto tail = [&](const Listing::Entry& e) {
-        return std::string_view(keys).substr(e.at, e.size).substr(std::min<std::size_t>(e.size, kHead));
-    };
+    // Upper-cased names in byte order; most differ in their first eight
+    // bytes, so their heads decide.
+    for (auto e = entries.begin() + kDots; e != entries.end(); ++e) {
+        unsigned char head[8] = {};
+        std::memcpy(head, names.data() + e->at, std::min<std::size_t>(e->size, sizeof head));
+        for (unsigned char c : head) e->head = e->head << 8 | c;
+        e->head = upperAscii8(e->head);
+    }
     std::sort(entries.begin() + kDots, entries.end(), [&](const Listing::Entry& a, const Listing::Entry& b) {
         if (a.head != b.head) return a.head < b.head;
-        const int order = tail(a).compare(tail(b));
-        return order != 0 ? order < 0 : listing->name(a) < listing->name(b);
+        const std::string_view x = listing->name(a), y = listing->name(b);
+        for (std::size_t i = 8; i < x.size() && i < y.size(); ++i)
+            if (upperAscii(x[i]) != upperAscii(y[i]))
+                return static_cast<unsigned char>(upperAscii(x[i])) < static_cast<unsigned char>(upperAscii(y[i]));
+        // Names that differ in case only, as POSIX allows, in their own
+        // order, so that every search of the directory sorts alike.
+        return x.size() != y.size() ? x.size() < y.size() : x < y;
     });
     if (before(listing->st.st_mtim, readAt) && before(listing->st.st_ctim, readAt)) last = listing;
     return listing;
@@ -136,10 +148,10 @@ public:
     bool Seek() {
         const auto& entries = listing_->entries;
         for (; pos_ < entries.size(); ++pos_) {
-            const std::string_view name = listing_->name(entries[pos_]);
-            if (mask_.Matches(name)) {
-                name_.assign(name);
-                load(entries[pos_].type);
+            const Listing::Entry& e = entries[pos_];
+            if (mask_.Matches(std::string_view(listing_->names.data() + e.at, e.size))) {
+                named_ = false;
+                load(e.type);
                 return true;
             }
         }
@@ -149,7 +161,16 @@ public:
         ++pos_;
         return Seek();
     }
-    const std::string& Name() const override { return name_; }
+    // Made when asked for: callers pass over most entries on their
+    // attributes alone.
+    const std::string& Name() const override {
+        if (!named_) {
+            const Listing::Entry& e = listing_->entries[pos_];
+            name_.assign(listing_->names, e.at, e.size);
+            named_ = true;
+        }
+        return name_;
+    }
     std::uint32_t Attr() override { return attr_; }
     std::uint32_t ReparseTag() override { return attr_ & faReparsePoint ? IO_REPARSE_TAG_SYMLINK : 0; }
     std::uint64_t Size() override {
@@ -179,7 +200,7 @@ private:
         attr_ = 0;
         if (type == DT_UNKNOWN) {
             struct stat own {};
-            if (::fstatat(dirFd(), name_.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0)
+            if (::fstatat(dirFd(), Name().c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0)
                 type = S_ISDIR(own.st_mode) ? DT_DIR : S_ISLNK(own.st_mode) ? DT_LNK : DT_REG;
         }
         if (type == DT_LNK) {
@@ -192,14 +213,15 @@ private:
     void statOnce() {
         if (stated_) return;
         stated_ = true;
-        if (::fstatat(dirFd(), name_.c_str(), &st_, 0) != 0) st_ = {};
+        if (::fstatat(dirFd(), Name().c_str(), &st_, 0) != 0) st_ = {};
     }
     int dirFd() const { return listing_->fd.get(); }
 
     std::shared_ptr<const Listing> listing_;
     TFileMask mask_;
     std::size_t pos_;
-    std::string name_;
+    mutable std::string name_;
+    mutable bool named_ = false;
     std::uint32_t attr_ = 0;
     bool stated_ = false;
     struct stat st_ {};
@@ -209,7 +231,8 @@ private:
 
 std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
     const auto slash = pattern.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+    thread_local std::string dir;  // its room reused
+    dir.assign(slash == std::string::npos ? "." : std::string_view(pattern).substr(0, slash + 1));
     const std::string_view mask =
         slash == std::string::npos ? std::string_view(pattern) : std::string_view(pattern).substr(slash + 1);
     auto listing = readListing(dir);
