@@ -47,7 +47,7 @@ void makeTree(const std::string& root, int files) {
 
 int scanOnce(const std::string& root, const std::string& mask, bool sequential) {
     TApplication app;
-    static char buffer[1 << 20];
+    static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     const TScanCallback print = [](const std::string& path, const TSearchRec& e) {
         std::fwrite(path.data(), 1, path.size(), stdout);

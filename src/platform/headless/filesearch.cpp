@@ -96,7 +96,10 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
     std::string& names = listing->names;
     std::vector<Listing::Entry>& entries = listing->entries;
     names = "..";
-    entries = {{0, 1, DT_DIR}, {0, 2, DT_DIR}};
+    const auto dots = [&] {
+        entries.push_back({0, 1, DT_DIR});
+        entries.push_back({0, 2, DT_DIR});
+    };
     alignas(8) char buffer[32768];
     for (;;) {
         const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
@@ -105,7 +108,8 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
         // Bounds: the names are shorter than their records, which take 24
         // bytes at least.
         names.reserve(names.size() + static_cast<std::size_t>(n));
-        entries.reserve(entries.size() + static_cast<std::size_t>(n) / 24);
+        entries.reserve(kDots + entries.size() + static_cast<std::size_t>(n) / 24);
+        if (entries.empty()) dots();
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
             at += e->d_reclen;
@@ -116,6 +120,7 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
             names += name;
         }
     }
+    if (entries.empty()) dots();
     // Upper-cased names in byte order; most differ in their first eight
     // bytes, so their heads decide.
     for (auto e = entries.begin() + kDots; e != entries.end(); ++e) {
