@@ -92,17 +92,24 @@ void ScanDirectory(const std::string& directory, const std::string& mask, bool i
 //
 // Workers read whole directories (files that match, subdirectories to
 // enter) into nodes of a tree that the walk then reports from, depth first.
-// A directory's place in the walk is the list of child positions from the
-// root, so the pending directory with the smallest one is always read
-// first: the one the walk needs next, else the nearest after it.
+// The directories still to read, and those being read, form a list in walk
+// order: a directory read is replaced in it by its subdirectories, so the
+// first one not yet taken is always the one the walk needs next, else the
+// nearest after it.
 
 struct TDirectoryScan::Node {
-    std::string path;                  // ending in the separator
-    std::vector<std::uint32_t> place;  // child positions from the root
+    Node* parent = nullptr;
+    std::string name;  // ending in the separator; the root's is the whole start path
     std::vector<TSearchRec> files;
-    std::vector<std::unique_ptr<Node>> children;
+    std::unique_ptr<Node[]> children;
+    std::size_t childCount = 0;
     std::exception_ptr error;
-    bool ready = false;  // under lock_
+    // In the list to read, under lock_.
+    Node* prev = nullptr;
+    Node* next = nullptr;
+    bool taken = false;
+    // Set once the rest is final; the walk looks without the lock.
+    std::atomic<bool> ready{false};
 };
 
 TDirectoryScan::TDirectoryScan(const std::string& directory, const std::string& mask, bool includeSubdirs,
@@ -113,10 +120,12 @@ TDirectoryScan::TDirectoryScan(const std::string& directory, const std::string& 
       delim_(Application->OS().PathDelimiter()),
       onReady_(std::move(onReady)),
       readAhead_(std::max<std::size_t>(readAhead, 1)),
+      batch_(std::max<std::size_t>(readAhead_ / 8, 1)),
       root_(std::make_unique<Node>()) {
-    root_->path = startPath(directory, delim_);
-    pending_.push_back(root_.get());
-    stack_.push_back({root_.get()});
+    root_->name = startPath(directory, delim_);
+    path_ = root_->name;
+    queue_ = root_.get();
+    stack_.push_back({root_.get(), 0});
     // One more than the cores: a worker waiting for the disk leaves its
     // core to another.
     if (workers == 0) workers = std::clamp(std::thread::hardware_concurrency() + 1, 2u, 8u);
@@ -141,37 +150,60 @@ void TDirectoryScan::Stop() {
     workers_.clear();
 }
 
+// Past at most one taken directory a worker.
+TDirectoryScan::Node* TDirectoryScan::firstToRead() const {
+    Node* node = queue_;
+    while (node && node->taken) node = node->next;
+    return node;
+}
+
+void TDirectoryScan::replaceByChildren(Node& node) {
+    Node* before = node.prev;
+    for (std::size_t i = 0; i < node.childCount; ++i) {
+        Node& child = node.children[i];
+        child.prev = before;
+        (before ? before->next : queue_) = &child;
+        before = &child;
+    }
+    (before ? before->next : queue_) = node.next;
+    if (node.next) node.next->prev = before;
+}
+
 void TDirectoryScan::work() {
-    // For the heap functions: the earliest place comes out on top.
-    const auto byPlace = [](const Node* a, const Node* b) { return a->place > b->place; };
+    // Kept from directory to directory, so that their room is reused.
+    std::string pattern;
+    std::vector<TSearchRec> files;
+    std::vector<std::string> dirs;
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
+        Node* node = nullptr;
         // The directory the walk waits for is read even past the limit:
         // nodes read out of order must not hold it up for ever.
         work_.wait(hold, [&] {
-            return stop_ || (!pending_.empty() && (ahead_ < readAhead_ || pending_.front() == awaited_));
+            if (stop_) return true;
+            node = firstToRead();
+            return node && (ahead_ < readAhead_ || node == awaited_);
         });
         if (stop_) return;
-        std::pop_heap(pending_.begin(), pending_.end(), byPlace);
-        Node& node = *pending_.back();
-        pending_.pop_back();
+        node->taken = true;
         ++ahead_;
         hold.unlock();
         try {
-            read(node);
+            read(*node, pattern, files, dirs);
         } catch (...) {
-            node.files.clear();
-            node.children.clear();
-            node.error = std::current_exception();
+            node->files.clear();
+            node->children.reset();
+            node->childCount = 0;
+            node->error = std::current_exception();
         }
         hold.lock();
-        node.ready = true;
-        for (auto& child : node.children) {
-            pending_.push_back(child.get());
-            std::push_heap(pending_.begin(), pending_.end(), byPlace);
-        }
-        if (node.children.size() > 1) work_.notify_all();
-        if (&node == awaited_) {
+        replaceByChildren(*node);
+        const bool more = node->childCount > 1;
+        const bool awaited = node == awaited_;
+        // From here on the walk may report the node and free it.
+        node->ready.store(true, std::memory_order_release);
+        if (more) work_.notify_all();
+        if (awaited) {
             ready_.notify_one();
             if (onReady_) {
                 hold.unlock();
@@ -182,36 +214,66 @@ void TDirectoryScan::work() {
     }
 }
 
-void TDirectoryScan::read(Node& node) {
-    std::vector<std::string> dirs;
-    const auto add = [&](IFileFind& e) { fill(node.files.emplace_back(), e); };
+void TDirectoryScan::read(Node& node, std::string& pattern, std::vector<TSearchRec>& files,
+                          std::vector<std::string>& dirs) {
+    // The path from the names up the tree: a directory's ancestors stay
+    // until everything under them is reported.
+    std::size_t length = 0;
+    for (const Node* n = &node; n; n = n->parent) length += n->name.size();
+    pattern.resize(length);
+    for (const Node* n = &node; n; n = n->parent) {
+        length -= n->name.size();
+        pattern.replace(length, n->name.size(), n->name);
+    }
+    length = pattern.size();
+    files.clear();
+    dirs.clear();
+    const auto addDir = [&](IFileFind& e) {
+        dirs.push_back(e.Name());
+        dirs.back() += delim_;
+    };
     if (everyName_) {
         // The mask matches every name, so one search serves both passes.
-        for (TFileSearch all(node.path + mask_, faAnyFile); all.Found() && !stop_; all.Next()) {
+        pattern += mask_;
+        for (TFileSearch all(pattern, faAnyFile); all.Found() && !stop_; all.Next()) {
             IFileFind& e = all.Entry();
             if (isFile(e))
-                add(e);
+                fill(files.emplace_back(), e);
             else if (subdirs_ && enterable(e))
-                dirs.push_back(e.Name());
+                addDir(e);
         }
     } else {
-        for (TFileSearch files(node.path + mask_, faAnyFile); files.Found() && !stop_; files.Next())
-            if (isFile(files.Entry())) add(files.Entry());
-        if (subdirs_)
-            for (TFileSearch all(node.path + "*.*", faDirectory); all.Found() && !stop_; all.Next())
-                if (enterable(all.Entry())) dirs.push_back(all.Entry().Name());
+        pattern += mask_;
+        for (TFileSearch found(pattern, faAnyFile); found.Found() && !stop_; found.Next())
+            if (isFile(found.Entry())) fill(files.emplace_back(), found.Entry());
+        if (subdirs_) {
+            pattern.resize(length);
+            pattern += "*.*";
+            for (TFileSearch all(pattern, faDirectory); all.Found() && !stop_; all.Next())
+                if (enterable(all.Entry())) addDir(all.Entry());
+        }
     }
-    node.children.reserve(dirs.size());
+    node.files.assign(std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
+    if (dirs.empty()) return;
+    node.children = std::make_unique<Node[]>(dirs.size());
+    node.childCount = dirs.size();
     for (std::size_t i = 0; i < dirs.size(); ++i) {
-        auto child = std::make_unique<Node>();
-        child->path.reserve(node.path.size() + dirs[i].size() + 1);
-        child->path = node.path;
-        child->path += dirs[i];
-        child->path += delim_;
-        child->place = node.place;
-        child->place.push_back(static_cast<std::uint32_t>(i));
-        node.children.push_back(std::move(child));
+        node.children[i].parent = &node;
+        node.children[i].name = std::move(dirs[i]);
     }
+}
+
+// Tells the workers how many directories the walk has done with.
+void TDirectoryScan::publish() {
+    if (reported_ == 0) return;
+    bool limited;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        limited = ahead_ >= readAhead_;
+        ahead_ -= reported_;
+    }
+    reported_ = 0;
+    if (limited) work_.notify_all();
 }
 
 TScanProgress TDirectoryScan::Deliver(const TScanCallback& callback, std::chrono::steady_clock::time_point until) {
@@ -219,18 +281,28 @@ TScanProgress TDirectoryScan::Deliver(const TScanCallback& callback, std::chrono
     const bool timed = until != std::chrono::steady_clock::time_point::max();
     unsigned sinceClock = 0;
     const auto timeUp = [&] { return timed && ++sinceClock % 64 == 0 && std::chrono::steady_clock::now() >= until; };
+    const auto pause = [&](TScanProgress progress) {
+        publish();
+        return progress;
+    };
     while (!stack_.empty()) {
         Frame& frame = stack_.back();
         Node& node = *frame.node;
         if (!frame.entered) {
-            {
+            if (!node.ready.load(std::memory_order_acquire)) {
+                publish();
                 std::lock_guard<std::mutex> hold(lock_);
-                if (!node.ready) {
+                if (!node.ready.load(std::memory_order_acquire)) {
                     awaited_ = &node;
+                    waited_ = true;
                     work_.notify_one();
                     return TScanProgress::Waiting;
                 }
+            }
+            if (waited_) {
+                std::lock_guard<std::mutex> hold(lock_);
                 awaited_ = nullptr;
+                waited_ = false;
             }
             frame.entered = true;
             if (node.error) {
@@ -239,39 +311,36 @@ TScanProgress TDirectoryScan::Deliver(const TScanCallback& callback, std::chrono
             }
         }
         while (frame.nextFile < node.files.size()) {
-            if (!callback(node.path, node.files[frame.nextFile++])) {
+            if (!callback(path_, node.files[frame.nextFile++])) {
                 stopped_ = true;
                 Stop();
                 return TScanProgress::Stopped;
             }
-            if (timeUp()) return TScanProgress::More;
+            if (timeUp()) return pause(TScanProgress::More);
         }
         if (!frame.counted) {
             frame.counted = true;
             std::vector<TSearchRec>().swap(node.files);
-            {
-                std::lock_guard<std::mutex> hold(lock_);
-                --ahead_;
-            }
-            work_.notify_one();
+            if (++reported_ >= batch_) publish();
         }
-        if (frame.nextChild < node.children.size()) {
-            Node* child = node.children[frame.nextChild++].get();
-            stack_.push_back({child});
-            if (timeUp()) return TScanProgress::More;
+        if (frame.nextChild < node.childCount) {
+            Node& child = node.children[frame.nextChild++];
+            stack_.push_back({&child, path_.size()});
+            path_ += child.name;
+            if (timeUp()) return pause(TScanProgress::More);
             continue;
         }
         // The subtree is done: nothing refers to it any more.
+        path_.resize(frame.pathLength);
+        node.children.reset();
+        node.childCount = 0;
         stack_.pop_back();
-        if (stack_.empty())
-            root_.reset();
-        else
-            stack_.back().node->children[stack_.back().nextChild - 1].reset();
+        if (stack_.empty()) root_.reset();
     }
-    return TScanProgress::Completed;
+    return pause(TScanProgress::Completed);
 }
 
 void TDirectoryScan::Wait() {
     std::unique_lock<std::mutex> hold(lock_);
-    ready_.wait(hold, [&] { return stop_ || !awaited_ || awaited_->ready; });
+    ready_.wait(hold, [&] { return stop_ || !awaited_ || awaited_->ready.load(std::memory_order_acquire); });
 }

@@ -75,6 +75,7 @@ private:
     struct Node;
     struct Frame {
         Node* node;
+        std::size_t pathLength;  // of the walk's path before this directory's name
         std::size_t nextFile = 0;
         std::size_t nextChild = 0;
         bool entered = false;  // read, and its error raised if it had one
@@ -82,7 +83,10 @@ private:
     };
 
     void work();
-    void read(Node& node);
+    void read(Node& node, std::string& pattern, std::vector<TSearchRec>& files, std::vector<std::string>& dirs);
+    Node* firstToRead() const;
+    void replaceByChildren(Node& node);
+    void publish();
 
     std::string mask_;
     bool subdirs_;
@@ -90,17 +94,21 @@ private:
     char delim_;
     std::function<void()> onReady_;
     std::size_t readAhead_;
+    std::size_t batch_;  // reported directories that the walk tells the workers of at once
 
     std::mutex lock_;
     std::condition_variable work_;   // workers: something to read, or stop
     std::condition_variable ready_;  // the walk: the awaited directory is read
-    std::vector<Node*> pending_;     // a heap, the earliest in walk order on top
-    std::size_t ahead_ = 0;          // read or being read, not yet reported
+    Node* queue_ = nullptr;          // directories to read and being read, a list in walk order
+    std::size_t ahead_ = 0;          // read or being read, not yet reported (as far as told)
     Node* awaited_ = nullptr;        // the directory the walk waits for
     std::atomic<bool> stop_{false};
 
     std::unique_ptr<Node> root_;
     std::vector<Frame> stack_;  // the walk's position, the root first
+    std::string path_;          // the walk's directory, ending in the separator
+    std::size_t reported_ = 0;  // directories reported and not yet told to the workers
+    bool waited_ = false;       // awaited_ is the walk's, to be cleared
     bool stopped_ = false;
     std::vector<std::thread> workers_;
 };

@@ -82,18 +82,20 @@ std::u32string folded(std::string_view s) {
     return out;
 }
 
-// Classic two-pointer matching with one backtrack point for the last "*".
+// Classic two-pointer matching with one backtrack point for the last "*";
+// the mask is already in the names' folded form.
 template <class Str, class Fold>
 bool match(const Str& name, const Str& mask, Fold fold) {
     constexpr std::size_t npos = Str::npos;
     std::size_t n = 0, m = 0, starM = npos, starN = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || fold(mask[m]) == fold(name[n]))) {
-            ++n;
-            ++m;
-        } else if (m < mask.size() && mask[m] == '*') {
+        // A "*" is a wildcard even where the name holds one, as POSIX names may.
+        if (m < mask.size() && mask[m] == '*') {
             starM = m++;
             starN = n;
+        } else if (m < mask.size() && (mask[m] == '?' || mask[m] == fold(name[n]))) {
+            ++n;
+            ++m;
         } else if (starM != npos) {
             m = starM + 1;
             n = ++starN;
@@ -105,23 +107,48 @@ bool match(const Str& name, const Str& mask, Fold fold) {
     return m == mask.size();
 }
 
-// The rules beyond plain matching, on names already in one form.
+// The rules beyond plain matching: "README" is in "READ*.*", and "README"
+// is in "*."; `cut` is what such a mask loses for a name without a dot.
 template <class Str, class Fold>
-bool matchMask(const Str& n, const Str& m, Fold fold) {
+bool matchMask(const Str& n, const Str& m, std::size_t cut, Fold fold) {
     if (match(n, m, fold)) return true;
-    // "README" is in "READ*.*", and "README" is in "*.".
-    if (n.find('.') != Str::npos) return false;
-    if (m.size() >= 2 && m[m.size() - 2] == '.' && m.back() == '*') return match(n, m.substr(0, m.size() - 2), fold);
-    if (!m.empty() && m.back() == '.') return match(n, m.substr(0, m.size() - 1), fold);
-    return false;
+    return cut != 0 && n.find('.') == Str::npos && match(n, m.substr(0, m.size() - cut), fold);
 }
 
 }  // namespace
 
+TFileMask::TFileMask(std::string_view mask) : every_(mask == "*" || mask == "*.*"), ascii_(isAscii(mask)) {
+    if (ascii_) {
+        upper_.reserve(mask.size());
+        for (char c : mask) upper_ += upperAscii(c);
+    } else {
+        folded_ = folded(mask);
+    }
+    if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*")
+        cut_ = 2;
+    else if (!mask.empty() && mask.back() == '.')
+        cut_ = 1;
+    tail_ = ascii_ && cut_ == 0 && mask.starts_with('*') && mask.find_first_of("*?", 1) == std::string_view::npos;
+}
+
+bool TFileMask::endMatches(std::string_view name) const {
+    // No non-ASCII letter folds to an ASCII one, so bytes compare.
+    const std::string_view tail = std::string_view(upper_).substr(1);
+    if (name.size() < tail.size()) return false;
+    const char* n = name.data() + name.size() - tail.size();
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (upperAscii(n[i]) != tail[i]) return false;
+    return true;
+}
+
+bool TFileMask::matches(std::string_view name) const {
+    if (ascii_ && isAscii(name))
+        return matchMask(name, std::string_view(upper_), cut_, [](char c) { return upperAscii(c); });
+    return matchMask(folded(name), ascii_ ? folded(upper_) : folded_, cut_, [](char32_t c) { return c; });
+}
+
 bool MatchesFileMask(std::string_view name, std::string_view mask) {
-    if (mask == "*" || mask == "*.*") return true;
-    if (isAscii(name) && isAscii(mask)) return matchMask(name, mask, upperAscii);
-    return matchMask(folded(name), folded(mask), [](char32_t c) { return c; });
+    return TFileMask(mask).Matches(name);
 }
 
 std::int32_t PackDosDateTime(int year, int month, int day, int hour, int minute, int second) {

@@ -79,6 +79,24 @@ private:
 // and a closing "." matching its end ("*.*" matches every name).
 bool MatchesFileMask(std::string_view name, std::string_view mask);
 
+// The same rules with the mask prepared once, for matching many names.
+class TFileMask {
+public:
+    explicit TFileMask(std::string_view mask);
+    bool Matches(std::string_view name) const { return every_ || (tail_ ? endMatches(name) : matches(name)); }
+
+private:
+    bool endMatches(std::string_view name) const;
+    bool matches(std::string_view name) const;
+
+    bool every_;             // matches every name
+    bool ascii_;             // the mask is ASCII: upper_, else folded_
+    bool tail_ = false;      // "*" and then no wildcard: a name's end decides
+    std::size_t cut_ = 0;    // what a closing ".*" or "." loses for a name without a dot
+    std::string upper_;      // upper-cased
+    std::u32string folded_;  // upper-cased code points
+};
+
 // MS-DOS packed date and time, valid from 1980 to 2107.
 std::int32_t PackDosDateTime(int year, int month, int day, int hour, int minute, int second);
 struct TDosDate {

@@ -90,6 +90,13 @@ TEST_P(ScanWalks, DepthFirstPreOrderWithOneSharedPath) {
     rig.searchPatterns.clear();
     EXPECT_EQ(scan(dir.file("A"), "*.*", false), (std::vector<Report>{{root("A/"), "a1"}, {root("A/"), "a2"}}));
     EXPECT_EQ(rig.searchPatterns, std::vector<std::string>{root("A/*.*")});
+
+    // Upper-cased names in byte order, past their eighth byte as well;
+    // names that differ in case only, in their own.
+    for (const char* p : {"N/", "N/abcdefgh_", "N/abcdefghb", "N/ABCDEFGHB"}) make(p);
+    std::vector<std::string> names;
+    for (const Report& r : scan(dir.file("N"), "*")) names.push_back(r.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"ABCDEFGHB", "abcdefghb", "abcdefgh_"}));
 }
 
 TEST_P(ScanWalks, MasksAttributesAndWhatIsNeverEntered) {
@@ -340,6 +347,7 @@ TEST(FileMask, PlatformWildcardRules) {
         {"has.ext", "*.", false},     {"a.b.c", "*.c", true},       {"Ünï.txt", "ünÏ.TXT", true},
         {"Ünï.txt", "Ünï.TXT", true}, {"Ünï.txt", "??.txt", false}, {"Ünï.txt", "???.txt", true},
         {"Łódź", "łÓDŹ", true},       {"Жук.doc", "жУК.*", true},   {"straße", "STRASSE", false},
+        {"a*b", "a*", true},          {"Ünï.txt", "*.TXT", true},   {"café", "*E", false},
     };
     for (const Case& c : cases) EXPECT_EQ(MatchesFileMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
 }

@@ -247,7 +247,7 @@ public:
         std::unique_ptr<IFileFind> find;
         {
             std::lock_guard<std::mutex> hold(searchLock);
-            rig.searchPatterns.push_back(pattern);
+            if (rig.recordSearches) rig.searchPatterns.push_back(pattern);
             if (rig.onFindFirst) rig.onFindFirst(pattern);
             if (rig.findResponder) find = rig.findResponder(pattern);
         }

@@ -11,16 +11,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
 namespace {
-
-struct Entry {
-    std::string name;
-    std::string key;  // upper-cased, for the order
-    unsigned char type = DT_UNKNOWN;
-};
 
 class FdCloser {
 public:
@@ -44,17 +39,42 @@ private:
 // listing is not kept.
 struct Listing {
     explicit Listing(int fd) : fd(fd) {}
+    struct Entry {
+        std::uint32_t at;  // in names
+        std::uint32_t size;
+        unsigned char type;
+        std::uint64_t head = 0;  // the upper-cased name's first bytes, the first highest
+    };
+    std::string_view name(const Entry& e) const { return std::string_view(names).substr(e.at, e.size); }
+
     std::string dir;
     FdCloser fd;
     struct stat st {};
-    std::vector<Entry> entries;        // "." and ".." left out
-    std::vector<const Entry*> sorted;  // the entries in name order
+    // All names in one block, as few allocations as possible per directory.
+    std::string names;
+    // "." and ".." first, then the others in name order.
+    std::vector<Entry> entries;
 };
+constexpr std::size_t kDots = 2;
 
 bool sameState(const struct stat& a, const struct stat& b) {
     return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
            a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
            a.st_ctim.tv_nsec == b.st_ctim.tv_nsec && a.st_size == b.st_size;
+}
+
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// upperAscii on eight bytes at once.
+std::uint64_t upperAscii8(std::uint64_t x) {
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    const std::uint64_t low7 = x & 0x7F * ones;
+    // Bit 7 of each byte: from 'a' on, past 'z', and a byte of 0x80 or more.
+    const std::uint64_t fromA = low7 + (0x80 - 'a') * ones;
+    const std::uint64_t pastZ = low7 + (0x80 - 'z' - 1) * ones;
+    return x - ((fromA & ~pastZ & ~x & 0x80 * ones) >> 2);
 }
 
 bool before(const timespec& a, const timespec& b) {
@@ -73,48 +93,89 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
     const int fd = listing->fd.get();
     if (fd < 0 || ::fstat(fd, &listing->st) != 0) return nullptr;
     listing->dir = dir;
+    std::string& names = listing->names;
+    std::vector<Listing::Entry>& entries = listing->entries;
+    names = "..";
+    const auto dots = [&] {
+        entries.push_back({0, 1, DT_DIR});
+        entries.push_back({0, 2, DT_DIR});
+    };
     alignas(8) char buffer[32768];
     for (;;) {
         const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
         if (n < 0) return nullptr;
         if (n == 0) break;
+        // Bounds: the names are shorter than their records, which take 24
+        // bytes at least.
+        names.reserve(names.size() + static_cast<std::size_t>(n));
+        entries.reserve(kDots + entries.size() + static_cast<std::size_t>(n) / 24);
+        if (entries.empty()) dots();
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
             at += e->d_reclen;
-            std::string_view name = e->d_name;
+            const std::string_view name = e->d_name;
             if (name == "." || name == "..") continue;
-            Entry entry{std::string(name), std::string(name), e->d_type};
-            for (char& c : entry.key)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            listing->entries.push_back(std::move(entry));
+            entries.push_back(
+                {static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(name.size()), e->d_type});
+            names += name;
         }
     }
-    // Pointers are sorted, not the entries: moving names about costs more.
-    listing->sorted.reserve(listing->entries.size());
-    for (const Entry& e : listing->entries) listing->sorted.push_back(&e);
-    std::sort(listing->sorted.begin(), listing->sorted.end(),
-              [](const Entry* a, const Entry* b) { return a->key < b->key; });
+    if (entries.empty()) dots();
+    // Upper-cased names in byte order; most differ in their first eight
+    // bytes, so their heads decide.
+    for (auto e = entries.begin() + kDots; e != entries.end(); ++e) {
+        unsigned char head[8] = {};
+        std::memcpy(head, names.data() + e->at, std::min<std::size_t>(e->size, sizeof head));
+        for (unsigned char c : head) e->head = e->head << 8 | c;
+        e->head = upperAscii8(e->head);
+    }
+    std::sort(entries.begin() + kDots, entries.end(), [&](const Listing::Entry& a, const Listing::Entry& b) {
+        if (a.head != b.head) return a.head < b.head;
+        const std::string_view x = listing->name(a), y = listing->name(b);
+        for (std::size_t i = 8; i < x.size() && i < y.size(); ++i)
+            if (upperAscii(x[i]) != upperAscii(y[i]))
+                return static_cast<unsigned char>(upperAscii(x[i])) < static_cast<unsigned char>(upperAscii(y[i]));
+        // Names that differ in case only, as POSIX allows, in their own
+        // order, so that every search of the directory sorts alike.
+        return x.size() != y.size() ? x.size() < y.size() : x < y;
+    });
     if (before(listing->st.st_mtim, readAt) && before(listing->st.st_ctim, readAt)) last = listing;
     return listing;
 }
 
-const Entry kDot{".", ".", DT_DIR};
-const Entry kDotDot{"..", "..", DT_DIR};
-
+// The entries of a listing that match the mask, found as the search moves on.
 class PosixFind : public IFileFind {
 public:
-    PosixFind(std::shared_ptr<const Listing> listing, std::vector<const Entry*> entries)
-        : listing_(std::move(listing)), entries_(std::move(entries)) {
-        load();
-    }
+    PosixFind(std::shared_ptr<const Listing> listing, std::string_view mask, bool dots)
+        : listing_(std::move(listing)), mask_(mask), pos_(dots ? 0 : kDots) {}
 
-    bool Next() override {
-        if (pos_ + 1 >= entries_.size()) return false;
-        ++pos_;
-        load();
-        return true;
+    // False when nothing (more) matches.
+    bool Seek() {
+        const auto& entries = listing_->entries;
+        for (; pos_ < entries.size(); ++pos_) {
+            const Listing::Entry& e = entries[pos_];
+            if (mask_.Matches(std::string_view(listing_->names.data() + e.at, e.size))) {
+                named_ = false;
+                load(e.type);
+                return true;
+            }
+        }
+        return false;
     }
-    const std::string& Name() const override { return entries_[pos_]->name; }
+    bool Next() override {
+        ++pos_;
+        return Seek();
+    }
+    // Made when asked for: callers pass over most entries on their
+    // attributes alone.
+    const std::string& Name() const override {
+        if (!named_) {
+            const Listing::Entry& e = listing_->entries[pos_];
+            name_.assign(listing_->names, e.at, e.size);
+            named_ = true;
+        }
+        return name_;
+    }
     std::uint32_t Attr() override { return attr_; }
     std::uint32_t ReparseTag() override { return attr_ & faReparsePoint ? IO_REPARSE_TAG_SYMLINK : 0; }
     std::uint64_t Size() override {
@@ -139,9 +200,8 @@ public:
 private:
     // The directory and link bits come from the entry type that the listing
     // gave; only links and file systems without types need a look.
-    void load() {
+    void load(unsigned char type) {
         stated_ = false;
-        unsigned char type = entries_[pos_]->type;
         attr_ = 0;
         if (type == DT_UNKNOWN) {
             struct stat own {};
@@ -163,8 +223,10 @@ private:
     int dirFd() const { return listing_->fd.get(); }
 
     std::shared_ptr<const Listing> listing_;
-    std::vector<const Entry*> entries_;
-    std::size_t pos_ = 0;
+    TFileMask mask_;
+    std::size_t pos_;
+    mutable std::string name_;
+    mutable bool named_ = false;
     std::uint32_t attr_ = 0;
     bool stated_ = false;
     struct stat st_ {};
@@ -174,19 +236,15 @@ private:
 
 std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
     const auto slash = pattern.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+    thread_local std::string dir;  // its room reused
+    dir.assign(slash == std::string::npos ? "." : std::string_view(pattern).substr(0, slash + 1));
     const std::string_view mask =
         slash == std::string::npos ? std::string_view(pattern) : std::string_view(pattern).substr(slash + 1);
     auto listing = readListing(dir);
     if (!listing) return nullptr;
-    std::vector<const Entry*> found;
-    if (dir != "/")
-        for (const Entry* dot : {&kDot, &kDotDot})
-            if (MatchesFileMask(dot->name, mask)) found.push_back(dot);
-    for (const Entry* e : listing->sorted)
-        if (MatchesFileMask(e->name, mask)) found.push_back(e);
-    if (found.empty()) return nullptr;
-    return std::make_unique<PosixFind>(std::move(listing), std::move(found));
+    auto find = std::make_unique<PosixFind>(std::move(listing), mask, dir != "/");
+    if (!find->Seek()) return nullptr;
+    return find;
 }
 
 std::vector<std::string> NativeLogicalDrives() {

@@ -166,6 +166,7 @@ struct Rig {
     // Searches may run on the scanner's worker threads: these three are
     // updated, and the two hooks called, one search at a time.
     std::vector<std::string> searchPatterns;  // every search opened, in order
+    bool recordSearches = true;               // false: searchPatterns stays as it is (benchmarks)
     int openSearches = 0;                     // opened and not yet closed
     std::function<void(const std::string& pattern)> onFindFirst;
     // When set, answers every search instead of the file system (a tree too
