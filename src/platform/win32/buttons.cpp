@@ -10,10 +10,12 @@ const TGlyphed& glyphOf(const TControl* c) {
     return *static_cast<const TBitBtn*>(c);
 }
 
-void drawCheckMark(HDC dc, int left, int top) {
-    TGdiObject pen(::CreatePen(PS_SOLID, 3, RGB(0, 128, 0)));
+// Drawn for 18 x 18 design pixels at `dpi`.
+void drawCheckMark(HDC dc, int left, int top, int dpi) {
+    auto at = [&](int x, int y) { return POINT{left + ScaleBy(x, dpi), top + ScaleBy(y, dpi)}; };
+    TGdiObject pen(::CreatePen(PS_SOLID, ScaleBy(3, dpi), RGB(0, 128, 0)));
     TSelectGuard selected(dc, pen.get());
-    const POINT mark[] = {{left + 3, top + 9}, {left + 7, top + 13}, {left + 15, top + 4}};
+    const POINT mark[] = {at(3, 9), at(7, 13), at(15, 4)};
     ::Polyline(dc, mark, 3);
 }
 
@@ -47,7 +49,7 @@ TWin32Control::TWindowKind TGlyphButtonDriver::windowKind() const {
 void TGlyphButtonDriver::loadGlyph() {
     glyph_.reset();
     const TGlyphed& button = glyphOf(control_);
-    if (button.HasGlyph && button.Glyph == TGlyph::AppIcon) glyph_ = LoadAppIcon(16);
+    if (button.HasGlyph && button.Glyph == TGlyph::AppIcon) glyph_ = LoadAppIcon(scale(16));
 }
 
 bool TGlyphButtonDriver::Notify(UINT code) {
@@ -93,19 +95,20 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     RECT frame = rc;
     ::DrawFrameControl(dc, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
 
-    int textLeft = rc.left + 4;
+    const int margin = scale(4);
+    int textLeft = rc.left + margin;
     const TGlyphed& button = glyphOf(control_);
     if (button.HasGlyph) {
-        const int size = button.Glyph == TGlyph::AppIcon ? 16 : 18;
-        const int left = rc.left + 4 + offset, top = rc.top + (rc.bottom - rc.top - size) / 2 + offset;
+        const int size = scale(button.Glyph == TGlyph::AppIcon ? 16 : 18);
+        const int left = rc.left + margin + offset, top = rc.top + (rc.bottom - rc.top - size) / 2 + offset;
         if (glyph_)
-            ::DrawIconEx(dc, left, top, glyph_.get(), 16, 16, 0, nullptr, DI_NORMAL);
+            ::DrawIconEx(dc, left, top, glyph_.get(), size, size, 0, nullptr, DI_NORMAL);
         else if (button.Glyph == TGlyph::CheckMark)
-            drawCheckMark(dc, left, top);
-        textLeft = rc.left + 4 + size + 2;
+            drawCheckMark(dc, left, top, dpi());
+        textLeft = rc.left + margin + size + scale(2);
     }
 
-    RECT text{textLeft + offset, rc.top + offset, rc.right - 2 + offset, rc.bottom + offset};
+    RECT text{textLeft + offset, rc.top + offset, rc.right - scale(2) + offset, rc.bottom + offset};
     TSelectGuard selected(dc, font_);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
@@ -125,7 +128,7 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     const bool cues = !(::SendMessageW(item.hwndItem, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT) && cues) {
         RECT focus = rc;
-        ::InflateRect(&focus, -3, -3);
+        ::InflateRect(&focus, -scale(3), -scale(3));
         ::DrawFocusRect(dc, &focus);
     }
 }

@@ -176,6 +176,29 @@ private:
     HGDIOBJ old_;
 };
 
+// Sizes inside forms are design pixels, 96 to the inch; a window shows them
+// at its own DPI, rounded as MulDiv rounds.
+constexpr int kDesignDpi = 96;
+inline int ScaleBy(int design, int dpi) {
+    return ::MulDiv(design, dpi, kDesignDpi);
+}
+// A measured extent, rounded up so that it fits again once scaled back.
+inline int UnscaleUp(int device, int dpi) {
+    return device <= 0 ? 0 : (device * kDesignDpi + dpi - 1) / dpi;
+}
+// A device size as design pixels: `design` itself while it still shows as
+// `device`, so that rounding never creeps into the portable sizes.
+inline int ToDesign(int device, int design, int dpi) {
+    return ScaleBy(design, dpi) == device ? design : ::MulDiv(device, kDesignDpi, dpi);
+}
+// The DPI of a window, and of the monitor nearest a point, as far as the
+// system tells them apart (each monitor its own since Windows 8.1).
+int DpiOfWindow(HWND hwnd);
+int DpiAt(POINT point);
+// AdjustWindowRectEx and GetSystemMetrics at `dpi`, where the system can.
+void AdjustForDpi(RECT& rect, DWORD style, bool menu, DWORD exStyle, int dpi);
+int SystemMetricForDpi(int index, int dpi);
+
 HINSTANCE Instance();
 // The application icon from resource 1, at the given size; empty without one.
 TIcon LoadAppIcon(int size);
@@ -300,6 +323,8 @@ public:
     static TWin32Control* FromWindow(HWND hwnd);
     // The keyboard focus has arrived in the control's window.
     void FocusArrived();
+    // The form moved to a screen of another DPI and has new fonts.
+    void DpiChanged();
 
 protected:
     struct TWindowKind {
@@ -322,9 +347,23 @@ protected:
     virtual DWORD restyle(DWORD style) { return style; }
     virtual void showText();
     virtual std::string shownText() const { return control_->Text(); }
+    // In design pixels, as the control's own size.
     virtual int windowWidth() const { return control_->Width(); }
     virtual int windowHeight() const { return control_->Height(); }
     virtual void fontChanged() {}
+    // The kind's share of a change of DPI, after the new font and bounds.
+    virtual void rescaled() {}
+
+    // The font the control shows its text in.
+    HFONT font() const;
+    // The DPI of the control's form, and design pixels at it.
+    int dpi() const;
+    int scale(int design) const { return ScaleBy(design, dpi()); }
+    int unscale(int device) const { return ::MulDiv(device, kDesignDpi, dpi()); }
+    // The window's place in its parent, in device pixels: edges scaled, so
+    // that neighbours that meet in design pixels meet on screen too.
+    RECT deviceBounds() const;
+    void placeWindow(UINT flags);
 
     LRESULT callDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return ::DefSubclassProc(hwnd, msg, wParam, lParam);
@@ -385,6 +424,7 @@ protected:
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
+    void rescaled() override { loadGlyph(); }
 
 private:
     void loadGlyph();
@@ -534,9 +574,12 @@ protected:
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
+    void rescaled() override { refresh(); }
 
 private:
     TStringGrid* grid() const { return static_cast<TStringGrid*>(control_); }
+    // The client area in design pixels, in which the grid lays out its cells.
+    RECT designClient() const;
     void refresh();
     void paint(HDC dc);
     void scrollBars();
@@ -638,7 +681,10 @@ public:
     void Hide() override;
     int RunModal() override;
     void SetMouseCapture(bool capture) override;
+    int ScreenPixels(int designPixels) const override { return ScaleBy(designPixels, Dpi()); }
 
+    // The DPI of the window, or of the screen it will appear on.
+    int Dpi() const;
     // The window, created on first need with its controls.
     HWND Handle();
     HWND ExistingHandle() const { return window_.get(); }
@@ -661,6 +707,9 @@ private:
     DWORD exStyle() const;
     RECT outerRect() const;
     void updateFont();
+    void dpiChanged(int dpi, const RECT& suggested);
+    // The form's width and height for a client area of the window.
+    TPoint designSize(int clientWidth, int clientHeight) const;
     void applyStyle();
     void applyTopmost();
     void placeFirstTime();
@@ -671,7 +720,9 @@ private:
     TForm* form_;
     TWindow window_;
     mutable std::vector<std::pair<std::wstring, TFont>> fonts_;  // by face, height and weight
-    std::wstring fontKey_;                                       // the form's own font
+    std::wstring fontKey_;                                       // the form's own font, and the DPI
+    int dpi_ = kDesignDpi;                                       // while the window exists
+    bool dpiChanging_ = false;
     std::unique_ptr<TWin32MenuTree> menuBar_;
     TWin32MenuTree* popup_ = nullptr;
     bool destroying_ = false;
