@@ -113,14 +113,17 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     std::wstring caption = Widen(control_->Caption());
-    // Centred beside the glyph; a caption too wide for that starts right
-    // after the glyph rather than running over it.
+    // Centred beside the glyph. A caption too wide for the margins takes the
+    // whole face inside the frame (never the glyph's place), centred while
+    // it fits there, else from its left and clipped at the frame.
     RECT measure{0, 0, 0, 0};
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measure, DT_CALCRECT | DT_SINGLELINE);
     UINT align = DT_CENTER;
     if (measure.right > text.right - text.left) {
-        align = DT_LEFT;
-        text.right = rc.right;  // up to the frame, and clipped there
+        constexpr int kFrame = 2;  // the edges that DrawFrameControl draws
+        if (!button.HasGlyph) text.left = rc.left + kFrame + offset;
+        text.right = rc.right - kFrame + offset;
+        if (measure.right > text.right - text.left) align = DT_LEFT;
     }
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, align | DT_VCENTER | DT_SINGLELINE);
 

@@ -323,6 +323,11 @@ int TLabelDriver::windowWidth() const {
     return std::max(width, TextWidth(shown));
 }
 
+// Nor are its descenders cut off by a height chosen for a smaller font.
+int TLabelDriver::windowHeight() const {
+    return std::max(control_->Height(), UnscaleUp(LineHeight(font()), dpi()));
+}
+
 DWORD TLabelDriver::restyle(DWORD style) {
     placeWindow(SWP_NOMOVE);
     return (style & ~static_cast<DWORD>(SS_TYPEMASK | SS_NOPREFIX)) | labelAlignment(control_) | prefix(control_);

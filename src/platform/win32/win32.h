@@ -158,8 +158,9 @@ private:
     HDC dc_;
 };
 
-// Pixel width of UTF-8 text in a font.
+// Pixel width of UTF-8 text in a font, and the height of its lines.
 int MeasureText(HFONT font, const std::string& text);
+int LineHeight(HFONT font);
 
 // Puts back what SelectObject replaced when the scope ends.
 class TSelectGuard {
@@ -451,6 +452,7 @@ protected:
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
     int windowWidth() const override;
+    int windowHeight() const override;
 };
 
 class TComboBoxDriver : public TWin32Control {
