@@ -1,4 +1,6 @@
 // Push buttons, owner-drawn glyph buttons and check boxes.
+#include <algorithm>
+
 #include "platform/win32/win32.h"
 
 namespace win32 {
@@ -9,6 +11,13 @@ const TGlyphed& glyphOf(const TControl* c) {
     if (c->Kind() == TControlKind::SpeedButton) return *static_cast<const TSpeedButton*>(c);
     return *static_cast<const TBitBtn*>(c);
 }
+
+// In design pixels: the glyph, and the margins beside the caption.
+int glyphSize(const TGlyphed& button) {
+    return button.Glyph == TGlyph::AppIcon ? 16 : 18;
+}
+constexpr int kMargin = 4, kSpacing = 2, kRightMargin = 2;
+constexpr int kFrame = 2;  // device pixels: the edges that DrawFrameControl draws
 
 // Drawn for 18 x 18 design pixels at `dpi`.
 void drawCheckMark(HDC dc, int left, int top, int dpi) {
@@ -77,12 +86,27 @@ LRESULT TGlyphButtonDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 }
 
 void TGlyphButtonDriver::changed(TControlChange what) {
-    if (what == TControlChange::Text) ::InvalidateRect(hwnd(), nullptr, TRUE);
+    if (what == TControlChange::Text) {
+        placeWindow(SWP_NOMOVE);
+        ::InvalidateRect(hwnd(), nullptr, TRUE);
+    }
 }
 
 DWORD TGlyphButtonDriver::restyle(DWORD style) {
     loadGlyph();
+    placeWindow(SWP_NOMOVE);
     return style;
+}
+
+// As a label does, a button grows to show its whole caption beside its
+// glyph, as far as its parent has room: the size was chosen for one font.
+int TGlyphButtonDriver::windowWidth() const {
+    const TGlyphed& button = glyphOf(control_);
+    const int beside = button.HasGlyph ? kMargin + glyphSize(button) + kSpacing : kFrame;
+    const int need = beside + TextWidth(ShownText(control_->Caption())) + kRightMargin;
+    const TControl* parent = control_->Parent();
+    const int room = parent ? parent->Width() - control_->Left() : need;
+    return std::max(control_->Width(), std::min(need, room));
 }
 
 void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
@@ -95,20 +119,20 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     RECT frame = rc;
     ::DrawFrameControl(dc, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
 
-    const int margin = scale(4);
+    const int margin = scale(kMargin);
     int textLeft = rc.left + margin;
     const TGlyphed& button = glyphOf(control_);
     if (button.HasGlyph) {
-        const int size = scale(button.Glyph == TGlyph::AppIcon ? 16 : 18);
+        const int size = scale(glyphSize(button));
         const int left = rc.left + margin + offset, top = rc.top + (rc.bottom - rc.top - size) / 2 + offset;
         if (glyph_)
             ::DrawIconEx(dc, left, top, glyph_.get(), size, size, 0, nullptr, DI_NORMAL);
         else if (button.Glyph == TGlyph::CheckMark)
             drawCheckMark(dc, left, top, dpi());
-        textLeft = rc.left + margin + size + scale(2);
+        textLeft = rc.left + margin + size + scale(kSpacing);
     }
 
-    RECT text{textLeft + offset, rc.top + offset, rc.right - scale(2) + offset, rc.bottom + offset};
+    RECT text{textLeft + offset, rc.top + offset, rc.right - scale(kRightMargin) + offset, rc.bottom + offset};
     TSelectGuard selected(dc, font_);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
@@ -120,7 +144,6 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measure, DT_CALCRECT | DT_SINGLELINE);
     UINT align = DT_CENTER;
     if (measure.right > text.right - text.left) {
-        constexpr int kFrame = 2;  // the edges that DrawFrameControl draws
         if (!button.HasGlyph) text.left = rc.left + kFrame + offset;
         text.right = rc.right - kFrame + offset;
         if (measure.right > text.right - text.left) align = DT_LEFT;

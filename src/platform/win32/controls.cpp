@@ -76,6 +76,15 @@ bool ChildNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) 
     return false;
 }
 
+std::string ShownText(const std::string& caption) {
+    std::string shown;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 TWin32Control* TWin32Control::FromWindow(HWND hwnd) {
     return hwnd ? static_cast<TWin32Control*>(::GetPropW(hwnd, kDriverProp)) : nullptr;
 }
@@ -313,14 +322,8 @@ bool TLabelDriver::Notify(UINT code) {
 int TLabelDriver::windowWidth() const {
     int width = control_->Width();
     if (static_cast<const TLabel*>(control_)->Alignment != TAlignment::Left) return width;
-    std::string shown;  // "&x" shows as an underlined x, "&&" as "&"
     const std::string& text = control_->Text();
-    const bool accel = static_cast<const TLabel*>(control_)->ShowAccelChar;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (accel && text[i] == '&' && i + 1 < text.size()) ++i;
-        shown += text[i];
-    }
-    return std::max(width, TextWidth(shown));
+    return std::max(width, TextWidth(static_cast<const TLabel*>(control_)->ShowAccelChar ? ShownText(text) : text));
 }
 
 // Nor are its descenders cut off by a height chosen for a smaller font.

@@ -426,6 +426,7 @@ protected:
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
     void rescaled() override { loadGlyph(); }
+    int windowWidth() const override;
 
 private:
     void loadGlyph();
@@ -598,6 +599,8 @@ private:
 // Creates the windows of `parent`'s controls that do not exist yet, in
 // creation order, and then theirs.
 void CreateChildWindows(TControl* parent, HWND parentWindow, TWin32Form& form);
+// A caption as a control shows it: "&x" as an underlined x, "&&" as "&".
+std::string ShownText(const std::string& caption);
 // Handles a notification that a child sends to its parent window; true when
 // it was ours (`result` then holds the answer).
 bool ChildNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
