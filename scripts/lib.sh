@@ -34,15 +34,27 @@ wine_prefix() {
     [ -f "$WINEPREFIX/system.reg" ]
 }
 
+# A prefix of its own for a screen of $1 dpi, build/wine-$1dpi: Wine takes
+# the DPI from LogPixels, which a prefix reads when its server starts.
+dpi_prefix() {
+    local dpi="$1"
+    wine_prefix "$root/build/wine-${dpi}dpi" || return 1
+    if ! grep -q "\"LogPixels\"=dword:$(printf '%08x' "$dpi")" "$WINEPREFIX/user.reg"; then
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 || return 1
+        wineserver -w
+    fi
+}
+
 # The Windows form of a Linux path.
 winpath() { winepath -w "$1" 2>/dev/null; }
 
-# Starts Xvfb on a display that is free (Xvfb picks it) and exports DISPLAY.
+# Starts Xvfb on a display that is free (Xvfb picks it) and exports DISPLAY;
+# the screen is 1024x768 unless $1 gives another size.
 XVFB_PID=""
 start_xvfb() {
     local numfile
     numfile="$(mktemp)"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 </dev/null &
+    Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 </dev/null &
     XVFB_PID=$!
     for _ in $(seq 1 100); do
         [ -s "$numfile" ] && break

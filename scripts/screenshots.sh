@@ -3,11 +3,14 @@
 # Wine in a private Xvfb with a demonstration configuration, opens each
 # window in turn and saves it, cropped, as docs/screenshot-<name>.png.
 #
-#   bash scripts/screenshots.sh
+#   bash scripts/screenshots.sh [--dpi N]
 #
-# Pictures: button, menu, run, findfile, help, clock. The script ends what it
-# started, undoes its changes to the Wine prefix, and exits non-zero when a
-# picture could not be taken.
+# Pictures: button, menu, run, findfile, help, clock. With --dpi the screen
+# has N dpi (144 is 150 %): the pictures come from a prefix of that DPI,
+# build/wine-<N>dpi, on a screen as much larger, and go to
+# build/screenshots-<N>dpi/ instead. The script ends what it started, undoes
+# its changes to the Wine prefix, and exits non-zero when a picture could not
+# be taken.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -15,7 +18,16 @@ cd "$root"
 # shellcheck source=scripts/lib.sh
 . "$root/scripts/lib.sh"
 
+dpi=96
+if [ "${1:-}" = "--dpi" ]; then
+    dpi="${2:-}"
+    [[ "$dpi" =~ ^[0-9]+$ ]] && [ "$dpi" -ge 96 ] || {
+        echo "usage: bash scripts/screenshots.sh [--dpi N], N at least 96" >&2
+        exit 2
+    }
+fi
 docs="$root/docs"
+[ "$dpi" = 96 ] || docs="$root/build/screenshots-${dpi}dpi"
 work="$root/build/screenshots-work"
 exe="$root/build/mingw/tolvek.exe"
 desktop='#3a6ea5'
@@ -34,8 +46,13 @@ if ! build_windows "$root/build/mingw-build.log" tolvek; then
     fail "the build failed"
 fi
 
-say "preparing the Wine prefix build/wine"
-wine_prefix || fail "wineboot failed (log: build/wineboot.log)"
+if [ "$dpi" = 96 ]; then
+    say "preparing the Wine prefix build/wine"
+    wine_prefix || fail "wineboot failed (log: build/wineboot.log)"
+else
+    say "preparing the Wine prefix build/wine-${dpi}dpi"
+    dpi_prefix "$dpi" || fail "wineboot or the LogPixels setting failed (log: build/wineboot.log)"
+fi
 
 # Without a window manager the X server draws no frames. For the pictures
 # Wine draws them itself (title bar and all), which takes a setting for
@@ -59,7 +76,7 @@ cleanup() {
 trap cleanup EXIT
 rm -rf "$work"
 mkdir -p "$work" "$docs"
-start_xvfb || fail "cannot start Xvfb"
+start_xvfb "$((1024 * dpi / 96))x$((768 * dpi / 96))" || fail "cannot start Xvfb"
 # On this display: the first Wine program starts the prefix's desktop
 # process, which keeps the display it was given.
 wine reg add "$appkey\\X11 Driver" /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1 ||
@@ -157,7 +174,7 @@ save_png() {
     else
         convert "$in" -strip +dither -colors 256 PNG8:"$out"
     fi
-    say "saved docs/screenshot-$name.png ($(identify -format '%wx%h' "$out"), $(stat -c %s "$out") bytes)"
+    say "saved ${out#"$root"/} ($(identify -format '%wx%h' "$out"), $(stat -c %s "$out") bytes)"
 }
 
 # Cuts the given windows out of a settled grab of the screen and puts them on
@@ -293,6 +310,6 @@ import -window "$clock" "$work/clock.png"
 save_png "$work/clock.png" clock
 
 for name in button menu run findfile help clock; do
-    [ -s "$docs/screenshot-$name.png" ] || fail "docs/screenshot-$name.png is missing"
+    [ -s "$docs/screenshot-$name.png" ] || fail "${docs#"$root"/}/screenshot-$name.png is missing"
 done
-say "all six pictures are in docs/"
+say "all six pictures are in ${docs#"$root"/}/"

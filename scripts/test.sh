@@ -120,6 +120,27 @@ modern_windows_checks() {
     wine_env
 }
 
+# 6. A screen of 144 dpi (150 %), in a prefix of its own whose LogPixels says
+#    so; the other stages keep their 96 dpi. Runs inside stage 4's display.
+dpi_checks() {
+    local e2e="$root/build/mingw/tests/e2e/tolvek-e2e.exe" scratch="$root/build/e2e-scratch"
+    local out="$logs/e2e-144dpi.txt"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    if ! dpi_prefix 144; then
+        stage_broken "144-dpi prefix" "wineboot or the LogPixels setting failed" "$root/build/wineboot.log"
+        wine_env
+        return
+    fi
+    timeout 300 wine "$e2e" "$(winpath "$root/build/mingw/tolvek.exe")" \
+        "$(winpath "$root/build/mingw/tolvek-compact.exe")" "$(winpath "$scratch")" dpi-144 >"$out" \
+        2>"$logs/e2e-144dpi-wine.log" </dev/null
+    add_e2e_counts "wine end-to-end at 144 dpi" "$out" "$?"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wine_env
+}
+
 if ! bash "$root/scripts/setup.sh"; then
     echo "== setup failed"
     echo "0 passed, 1 failed"
@@ -185,6 +206,8 @@ if build_windows "$logs/mingw-build.log" tolvek tolvek-compact tolvek-e2e; then
         E2E_LOCALE=ru_RU.UTF-8 run_e2e "wine end-to-end, Cyrillic code page" e2e-1251.txt ansi-1251
         echo "== read-only Windows directory"
         modern_windows_checks
+        echo "== 144 dpi"
+        dpi_checks
     fi
     stop_all
 else

@@ -80,10 +80,11 @@ std::array<Facet, 2> whiteFacets(bool hourHand, int value) {
 }  // namespace
 
 void TTvCustomClock::Paint() {
-    // The buffer follows the size however it was set.
-    if (buffer_.Width() != Width() || buffer_.Height() != Height()) buffer_.SetSize(Width(), Height());
+    // The buffer follows the size however it was set, and the screen's DPI.
+    const int width = PaintWidth(), height = PaintHeight();
+    if (buffer_.Width() != width || buffer_.Height() != height) buffer_.SetSize(width, height);
     TCanvas& canvas = buffer_.Canvas();
-    const TRect client{0, 0, Width(), Height()};
+    const TRect client{0, 0, width, height};
 
     canvas.Brush.Color = Color();
     canvas.FillRect(client);
@@ -96,7 +97,7 @@ void TTvCustomClock::Paint() {
     }
 
     if (drawMarks_) {
-        const Geometry g = geometryOf(Width(), Height());
+        const Geometry g = geometryOf(width, height);
         for (int i = 0; i < 60; ++i) {
             const double a = positionAngle(i);
             const int x = roundEven((1 - 0.98 * std::cos(a)) * g.cx);
@@ -113,7 +114,7 @@ void TTvCustomClock::Paint() {
 }
 
 void TTvCustomClock::DrawHands(TCanvas& canvas) {
-    const Geometry g = geometryOf(Width(), Height());
+    const Geometry g = geometryOf(PaintWidth(), PaintHeight());
     Word hour, minute, second, msec;
     DecodeTime(time_, hour, minute, second, msec);
 
@@ -136,7 +137,7 @@ void TTvCustomClock::DrawHands(TCanvas& canvas) {
 }
 
 void TTvCustomClock::DrawHand(TCanvas& canvas, TColor color, THandKind kind, int length, int width, double angle) {
-    const Geometry g = geometryOf(Width(), Height());
+    const Geometry g = geometryOf(PaintWidth(), PaintHeight());
     const int d = width > 1 ? static_cast<int>(length * 0.25) : 0;  // where the hand is widest
     // Upright, pointing to 12: centre, axis, tip, left corner, centre, right corner, tip.
     const std::array<TPoint, 7> upright{{{g.cx, g.cy},

@@ -138,7 +138,7 @@ void TTolvekForm::spdTvkMouseMove(TObject* sender, TShiftState, int, int) {
 
 void TTolvekForm::FormMouseMove(TObject*, TShiftState, int, int) {
     TPoint p = Application->CursorPos();
-    SetBounds(p.x - Width() / 2, p.y - Height() / 2, Width(), Height());
+    SetBounds(p.x - ScreenPixels(Width()) / 2, p.y - ScreenPixels(Height()) / 2, Width(), Height());
 }
 
 void TTolvekForm::PopitPopup(TObject*) { Repaint(); }
@@ -243,8 +243,8 @@ void TTolvekForm::LoadSettings() {
 }
 
 void TTolvekForm::correctPosition() {
-    TPoint p = KeepOnDesktop({Left(), Top()}, {Width(), Height()}, {kButtonWidth, kButtonHeight},
-                             Application->Monitors());
+    TPoint p = KeepOnDesktop({Left(), Top()}, {ScreenPixels(Width()), ScreenPixels(Height())},
+                             {ScreenPixels(kButtonWidth), ScreenPixels(kButtonHeight)}, Application->Monitors());
     SetBounds(p.x, p.y, Width(), Height());
 }
 

@@ -12,6 +12,7 @@ constexpr Word VK_RETURN = 13;
 constexpr const char* kSearchSection = "SEARCH";
 constexpr char kHelpKeyword[] = "Search Dialog";
 constexpr int kDesignColWidths[] = {38, 298, 61, 80, 65};
+constexpr int kLabelGap = 2;  // between a label and a neighbour it had to give way to
 constexpr const char* kColumnTitles[] = {"Index", "Name", "Attr", "Date", "Size(B)"};
 // Widths of the narrow columns, measured in the grid's font.
 constexpr const char* kColumnSamples[] = {"IndexW", nullptr, "AttrWW", "12/12/12W", "Size(B)W"};
@@ -189,6 +190,14 @@ TSearchFrm::TSearchFrm(TComponent* owner) : TForm(owner, "TSearchFrm") {
     lbSearchFound.Name = "lbSearchFound";
     placeLabel(lbPages, 252, 88, "# Total Pages");
     lbPages.Name = "lbPages";
+    // A screen's font may be wider than the design's. Where a label would
+    // then run into its neighbour, the names of the boxes move left and the
+    // count moves right, a little apart.
+    for (TLabel* label : {&Label1, &Label2})
+        if (label->Left() + label->Width() > txtSearchFilter.Left())
+            label->SetLeft(txtSearchFilter.Left() - kLabelGap - label->Width());
+    if (Label4.Left() + Label4.Width() > lbSearchFound.Left())
+        lbSearchFound.SetLeft(Label4.Left() + Label4.Width() + kLabelGap);
 
     spdPrevPage.Name = "spdPrevPage";
     spdPrevPage.SetBounds(380, 88, 25, 17);

@@ -95,19 +95,24 @@ void TCustomControl::SetParentColor(bool parentColor) {
     Repaint();
 }
 
-void TCustomControl::PaintWindow(ICanvasDriver& surface) {
+void TCustomControl::PaintWindow(ICanvasDriver& surface, int width, int height) {
     // The canvas reaches the surface only while the window is being painted.
     struct Binding {
-        TCanvas& canvas;
-        ~Binding() { canvas.Attach(nullptr); }
-    } binding{canvas_};
+        TCustomControl& control;
+        ~Binding() {
+            control.canvas_.Attach(nullptr);
+            control.paintWidth_ = control.paintHeight_ = 0;
+        }
+    } binding{*this};
     canvas_.Attach(&surface);
+    paintWidth_ = width;
+    paintHeight_ = height;
     Paint();
 }
 
 void TCustomControl::PaintTo(TBitmap& target) {
     target.SetSize(Width(), Height());
-    PaintWindow(target.Driver());
+    PaintWindow(target.Driver(), Width(), Height());
 }
 
 void TCustomControl::DblClick() {

@@ -133,9 +133,16 @@ public:
     TNotifyEvent OnDblClick;
     TCanvas& Canvas() { return canvas_; }
 
+    // The size Paint draws at, in the surface's pixels: the window's while
+    // it is painted (a screen's DPI makes it larger than the control's own
+    // design size), else the control's size.
+    int PaintWidth() const { return paintWidth_ > 0 ? paintWidth_ : Width(); }
+    int PaintHeight() const { return paintHeight_ > 0 ? paintHeight_ : Height(); }
+
     // Entry points for the backend.
-    // The window needs painting; `surface` draws on it until this returns.
-    void PaintWindow(ICanvasDriver& surface);
+    // The window needs painting; `surface`, `width` x `height` pixels, draws
+    // on it until this returns.
+    void PaintWindow(ICanvasDriver& surface, int width, int height);
     // Draws the control into `target`, which takes the control's size.
     void PaintTo(TBitmap& target);
     virtual void DblClick();
@@ -153,6 +160,7 @@ protected:
 
 private:
     TCanvas canvas_;
+    int paintWidth_ = 0, paintHeight_ = 0;
     TColor color_ = clBtnFace;
     bool parentColor_ = true;
 };

@@ -45,6 +45,8 @@ public:
     // Shows the form and returns once its ModalResult is set.
     virtual int RunModal() = 0;
     virtual void SetMouseCapture(bool) {}
+    // Design pixels as the screen shows them where the form is.
+    virtual int ScreenPixels(int designPixels) const { return designPixels; }
 };
 
 class IMenuDriver {

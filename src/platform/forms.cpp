@@ -28,6 +28,10 @@ TForm::~TForm() = default;
 
 IFormDriver* TForm::FormDriver() const { return static_cast<IFormDriver*>(Driver()); }
 
+int TForm::ScreenPixels(int designPixels) const {
+    return FormDriver()->ScreenPixels(designPixels);
+}
+
 void TForm::SetFormStyle(TFormStyle style) {
     if (style == formStyle_) return;
     formStyle_ = style;

@@ -39,6 +39,9 @@ public:
     TFormStyle FormStyle() const { return formStyle_; }
     void SetFormStyle(TFormStyle style);
     void SetClientSize(int width, int height) { SetBounds(Left(), Top(), width, height); }
+    // Sizes inside a form are design pixels, 96 to the inch, while its Left
+    // and Top are the screen's: this gives a design size in screen pixels.
+    int ScreenPixels(int designPixels) const;
 
     TNotifyEvent OnCreate, OnShow, OnActivate, OnDeactivate, OnDestroy;
     TCloseQueryEvent OnCloseQuery;

@@ -36,6 +36,9 @@ void RunFinderChecks(TReport& report, const TTargets& targets);
 void RunClockChecks(TReport& report, const TTargets& targets);
 // The backend's menus on a form of this process (menu_checks.cpp).
 void RunMenuChecks(TReport& report);
+// On a screen of 144 dpi: the scaled button window, and the Run dialog and
+// Find File with every caption whole (dpi_checks.cpp).
+void RunDpiChecks(TReport& report, const TTargets& targets);
 // A standard user's Windows, run with the Windows directory read-only
 // (modern_checks.cpp): the preparation, made while it is writable, puts an
 // administrator's TOLVEK.INI there; the checks start, close and restart on

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "clock/tvclock.h"
+#include "platform/drivers.h"
 #include "platform/extctrls.h"
 #include "platform/headless/headless.h"
 
@@ -275,6 +276,11 @@ TEST(ClockPainting, BufferFollowsTheControl) {
     EXPECT_EQ(p.clock().Buffer().Height(), 70);
     EXPECT_EQ(p.screen.Width(), 90);
     EXPECT_EQ(at(p.clock().Buffer(), 45, 35), kSecond);  // the cap at the new centre
+    // A window on a 150 % screen is larger than the design size: the clock fills it.
+    TBitmap window(135, 105);
+    p.clock().PaintWindow(window.Driver(), 135, 105);
+    EXPECT_EQ(at(window, 67, 52), kSecond);
+    EXPECT_EQ(p.clock().PaintWidth(), 90);
 
     // A colour of its own instead of the parent's.
     p.clock().SetColor(RGBToColor(10, 20, 30));

@@ -61,15 +61,18 @@ TEST(MainWindow, AnsiConfigurationIsReadAndWrittenInTheSystemCodePage) {
 }
 
 TEST(MainWindow, OffScreenPositionIsBroughtBackOnTheDesktop) {
-    auto place = [](const std::string& config, std::vector<TRect> monitors = {{0, 0, 1024, 768}}) {
+    auto place = [](const std::string& config, std::vector<TRect> monitors = {{0, 0, 1024, 768}}, int dpi = 96) {
         TempDir dir;
         TApplication app;
         headless::rig().monitors = monitors;
+        headless::rig().dpi = dpi;
         writeFile(dir.file("t.ini"), "[CONFIG]\nQuickClose=1\n" + config);
         auto* form = app.CreateForm<TTolvekForm>(TMenuVariant::Full, dir.file("t.ini"), std::vector<std::string>{});
         return TPoint{form->Left(), form->Top()};
     };
     EXPECT_EQ(place("Left=1025\nTop=769\n"), (TPoint{1024 - 105, 768 - 27}));
+    // At 150 % the button is 158 x 41 screen pixels, and comes back whole.
+    EXPECT_EQ(place("Left=1025\nTop=769\n", {{0, 0, 1024, 768}}, 144), (TPoint{1024 - 158, 768 - 41}));
     EXPECT_EQ(place("Left=1024\nTop=10\n"), (TPoint{1024 - 105, 10}));  // wholly off the right edge
     EXPECT_EQ(place("Left=1000\nTop=760\n"), (TPoint{1000, 760}));      // partly visible stays
     EXPECT_EQ(place("Left=-50\nTop=-20\n"), (TPoint{-50, -20}));
@@ -153,12 +156,16 @@ TEST(MainWindow, ModesOfTheTolvekSubmenu) {
     f.rig().cursor = {500, 400};
     m.MouseMove(0, 1, 1);
     EXPECT_EQ(m.Left(), 500 - 52);
+    // At 150 % the window is 156 x 41 screen pixels; its centre still follows.
+    f.rig().dpi = 144;
+    m.MouseMove(0, 1, 1);
+    EXPECT_EQ((TPoint{m.Left(), m.Top()}), (TPoint{500 - 78, 400 - 20}));
     m.HandleBar1->Click();
     EXPECT_EQ(f.rig().capture, nullptr);
     EXPECT_EQ(m.OnMouseMove, nullptr);
     f.rig().cursor = {0, 0};
     m.spdTvk.MouseMove(0, 1, 1);
-    EXPECT_EQ(m.Left(), 500 - 52);
+    EXPECT_EQ(m.Left(), 500 - 78);
 
     m.Howtouse1->Click();
     EXPECT_EQ(f.rig().helpCalls, (std::vector<headless::HelpCall>{{"", HELP_CONTENTS, 0, ""}}));

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -136,6 +137,11 @@ public:
             rig.capture = form_;
         else if (rig.capture == form_)
             rig.capture = nullptr;
+    }
+    int ScreenPixels(int designPixels) const override {
+        const int dpi = Application ? headless::rig().dpi : 96;
+        // Halves away from zero, as the platform's MulDiv rounds.
+        return static_cast<int>(std::lround(designPixels * static_cast<double>(dpi) / 96));
     }
 
 private:

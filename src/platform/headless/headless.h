@@ -85,6 +85,8 @@ struct Rig {
     std::function<TMenuItem*(TPopupMenu&)> popupResponder;
 
     std::vector<TRect> monitors{{0, 0, 1024, 768}};
+    // The screen's pixels per inch; forms show their design sizes scaled by dpi / 96.
+    int dpi = 96;
     TPoint cursor;
     TForm* capture = nullptr;
     TCursor cursorShape{};

@@ -1,4 +1,6 @@
 // Push buttons, owner-drawn glyph buttons and check boxes.
+#include <algorithm>
+
 #include "platform/win32/win32.h"
 
 namespace win32 {
@@ -10,10 +12,19 @@ const TGlyphed& glyphOf(const TControl* c) {
     return *static_cast<const TBitBtn*>(c);
 }
 
-void drawCheckMark(HDC dc, int left, int top) {
-    TGdiObject pen(::CreatePen(PS_SOLID, 3, RGB(0, 128, 0)));
+// In design pixels: the glyph, and the margins beside the caption.
+int glyphSize(const TGlyphed& button) {
+    return button.Glyph == TGlyph::AppIcon ? 16 : 18;
+}
+constexpr int kMargin = 4, kSpacing = 2, kRightMargin = 2;
+constexpr int kFrame = 2;  // device pixels: the edges that DrawFrameControl draws
+
+// Drawn for 18 x 18 design pixels at `dpi`.
+void drawCheckMark(HDC dc, int left, int top, int dpi) {
+    auto at = [&](int x, int y) { return POINT{left + ScaleBy(x, dpi), top + ScaleBy(y, dpi)}; };
+    TGdiObject pen(::CreatePen(PS_SOLID, ScaleBy(3, dpi), RGB(0, 128, 0)));
     TSelectGuard selected(dc, pen.get());
-    const POINT mark[] = {{left + 3, top + 9}, {left + 7, top + 13}, {left + 15, top + 4}};
+    const POINT mark[] = {at(3, 9), at(7, 13), at(15, 4)};
     ::Polyline(dc, mark, 3);
 }
 
@@ -47,7 +58,7 @@ TWin32Control::TWindowKind TGlyphButtonDriver::windowKind() const {
 void TGlyphButtonDriver::loadGlyph() {
     glyph_.reset();
     const TGlyphed& button = glyphOf(control_);
-    if (button.HasGlyph && button.Glyph == TGlyph::AppIcon) glyph_ = LoadAppIcon(16);
+    if (button.HasGlyph && button.Glyph == TGlyph::AppIcon) glyph_ = LoadAppIcon(scale(16));
 }
 
 bool TGlyphButtonDriver::Notify(UINT code) {
@@ -83,12 +94,27 @@ std::string TGlyphButtonDriver::shownText() const {
 }
 
 void TGlyphButtonDriver::changed(TControlChange what) {
-    if (what == TControlChange::Text) ::InvalidateRect(hwnd(), nullptr, TRUE);
+    if (what == TControlChange::Text) {
+        placeWindow(SWP_NOMOVE);
+        ::InvalidateRect(hwnd(), nullptr, TRUE);
+    }
 }
 
 DWORD TGlyphButtonDriver::restyle(DWORD style) {
     loadGlyph();
+    placeWindow(SWP_NOMOVE);
     return style;
+}
+
+// As a label does, a button grows to show its whole caption beside its
+// glyph, as far as its parent has room: the size was chosen for one font.
+int TGlyphButtonDriver::windowWidth() const {
+    const TGlyphed& button = glyphOf(control_);
+    const int beside = button.HasGlyph ? kMargin + glyphSize(button) + kSpacing : kFrame;
+    const int need = beside + TextWidth(ShownText(control_->Caption())) + kRightMargin;
+    const TControl* parent = control_->Parent();
+    const int room = parent ? parent->Width() - control_->Left() : need;
+    return std::max(control_->Width(), std::min(need, room));
 }
 
 void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
@@ -101,31 +127,34 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     RECT frame = rc;
     ::DrawFrameControl(dc, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
 
-    int textLeft = rc.left + 4;
+    const int margin = scale(kMargin);
+    int textLeft = rc.left + margin;
     const TGlyphed& button = glyphOf(control_);
     if (button.HasGlyph) {
-        const int size = button.Glyph == TGlyph::AppIcon ? 16 : 18;
-        const int left = rc.left + 4 + offset, top = rc.top + (rc.bottom - rc.top - size) / 2 + offset;
+        const int size = scale(glyphSize(button));
+        const int left = rc.left + margin + offset, top = rc.top + (rc.bottom - rc.top - size) / 2 + offset;
         if (glyph_)
-            ::DrawIconEx(dc, left, top, glyph_.get(), 16, 16, 0, nullptr, DI_NORMAL);
+            ::DrawIconEx(dc, left, top, glyph_.get(), size, size, 0, nullptr, DI_NORMAL);
         else if (button.Glyph == TGlyph::CheckMark)
-            drawCheckMark(dc, left, top);
-        textLeft = rc.left + 4 + size + 2;
+            drawCheckMark(dc, left, top, dpi());
+        textLeft = rc.left + margin + size + scale(kSpacing);
     }
 
-    RECT text{textLeft + offset, rc.top + offset, rc.right - 2 + offset, rc.bottom + offset};
+    RECT text{textLeft + offset, rc.top + offset, rc.right - scale(kRightMargin) + offset, rc.bottom + offset};
     TSelectGuard selected(dc, font_);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     std::wstring caption = Widen(control_->Caption());
-    // Centred beside the glyph; a caption too wide for that starts right
-    // after the glyph rather than running over it.
+    // Centred beside the glyph. A caption too wide for the margins takes the
+    // whole face inside the frame (never the glyph's place), centred while
+    // it fits there, else from its left and clipped at the frame.
     RECT measure{0, 0, 0, 0};
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measure, DT_CALCRECT | DT_SINGLELINE);
     UINT align = DT_CENTER;
     if (measure.right > text.right - text.left) {
-        align = DT_LEFT;
-        text.right = rc.right;  // up to the frame, and clipped there
+        if (!button.HasGlyph) text.left = rc.left + kFrame + offset;
+        text.right = rc.right - kFrame + offset;
+        if (measure.right > text.right - text.left) align = DT_LEFT;
     }
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, align | DT_VCENTER | DT_SINGLELINE);
 
@@ -133,7 +162,7 @@ void TGlyphButtonDriver::Draw(const DRAWITEMSTRUCT& item) {
     const bool cues = !(::SendMessageW(item.hwndItem, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT) && cues) {
         RECT focus = rc;
-        ::InflateRect(&focus, -3, -3);
+        ::InflateRect(&focus, -scale(3), -scale(3));
         ::DrawFocusRect(dc, &focus);
     }
 }

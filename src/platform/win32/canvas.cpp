@@ -148,7 +148,7 @@ LRESULT TCustomDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
                                         : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK ? TMouseButton::Right
                                                                                            : TMouseButton::Middle;
             const TShiftState shift = MouseShift(wParam) | (twice ? ssDouble : 0u);
-            const int x = MouseX(lParam), y = MouseY(lParam);
+            const int x = unscale(MouseX(lParam)), y = unscale(MouseY(lParam));
             if (left) {
                 // Held until the release, which makes the click.
                 ::SetCapture(hwnd);
@@ -164,12 +164,12 @@ LRESULT TCustomDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
             const TMouseButton button = msg == WM_LBUTTONUP   ? TMouseButton::Left
                                         : msg == WM_RBUTTONUP ? TMouseButton::Right
                                                               : TMouseButton::Middle;
-            const int x = MouseX(lParam), y = MouseY(lParam);
+            const int x = unscale(MouseX(lParam)), y = unscale(MouseY(lParam));
             bool click = false;
             if (button == TMouseButton::Left) {
                 RECT rc{};
                 ::GetClientRect(hwnd, &rc);
-                click = pressed_ && ::PtInRect(&rc, POINT{x, y});
+                click = pressed_ && ::PtInRect(&rc, POINT{MouseX(lParam), MouseY(lParam)});
                 pressed_ = false;
                 if (::GetCapture() == hwnd) ::ReleaseCapture();
             }
@@ -183,7 +183,9 @@ LRESULT TCustomDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         case WM_PAINT: {
             TPaint paint(hwnd);
             TGdiCanvas surface(paint.DC());
-            dispatch([&] { custom->PaintWindow(surface); });
+            RECT rc{};
+            ::GetClientRect(hwnd, &rc);
+            dispatch([&] { custom->PaintWindow(surface, rc.right, rc.bottom); });
             return 0;
         }
         default:

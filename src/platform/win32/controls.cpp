@@ -76,6 +76,15 @@ bool ChildNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) 
     return false;
 }
 
+std::string ShownText(const std::string& caption) {
+    std::string shown;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 TWin32Control* TWin32Control::FromWindow(HWND hwnd) {
     return hwnd ? static_cast<TWin32Control*>(::GetPropW(hwnd, kDriverProp)) : nullptr;
 }
@@ -100,8 +109,9 @@ void TWin32Control::Create(HWND parent, TWin32Form& form, int id) {
     if (control_->TabStop && control_->TakesFocus()) style |= WS_TABSTOP;
     if (control_->Visible()) style |= WS_VISIBLE;
     if (!control_->Enabled()) style |= WS_DISABLED;
-    HWND hwnd = ::CreateWindowExW(kind.exStyle, kind.className, Widen(shownText()).c_str(), style, control_->Left(),
-                                  control_->Top(), windowWidth(), windowHeight(), parent,
+    const RECT r = deviceBounds();
+    HWND hwnd = ::CreateWindowExW(kind.exStyle, kind.className, Widen(shownText()).c_str(), style, r.left, r.top,
+                                  r.right - r.left, r.bottom - r.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
     if (!hwnd) throw Exception("Cannot create the window of " + control_->Name);
     window_.reset(hwnd);
@@ -147,7 +157,7 @@ LRESULT TWin32Control::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             const LRESULT r = message(hwnd, msg, wParam, lParam);
             TControl* control = control_;
             const TShiftState shift = MouseShift(wParam);
-            const int x = MouseX(lParam), y = MouseY(lParam);
+            const int x = unscale(MouseX(lParam)), y = unscale(MouseY(lParam));
             dispatch([&] { control->MouseMove(shift, x, y); });
             return r;
         }
@@ -190,11 +200,36 @@ void TWin32Control::SetFont(HFONT font) {
     fontChanged();
 }
 
+HFONT TWin32Control::font() const {
+    if (font_) return font_;
+    TForm* form = control_->ParentForm();
+    return form ? FormDriverOf(form)->FontFor(control_) : nullptr;
+}
+
 int TWin32Control::TextWidth(const std::string& text) const {
-    HFONT font = font_;
-    if (!font)
-        if (TForm* form = control_->ParentForm()) font = FormDriverOf(form)->FontFor(control_);
-    return MeasureText(font, text);
+    return UnscaleUp(MeasureText(font(), text), dpi());
+}
+
+int TWin32Control::dpi() const {
+    TForm* form = control_->ParentForm();
+    return form ? FormDriverOf(form)->Dpi() : kDesignDpi;
+}
+
+RECT TWin32Control::deviceBounds() const {
+    const int left = control_->Left(), top = control_->Top(), d = dpi();
+    return {ScaleBy(left, d), ScaleBy(top, d), ScaleBy(left + windowWidth(), d), ScaleBy(top + windowHeight(), d)};
+}
+
+void TWin32Control::placeWindow(UINT flags) {
+    const RECT r = deviceBounds();
+    ::SetWindowPos(window_.get(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   flags | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWin32Control::DpiChanged() {
+    if (!window_ || destroying_) return;
+    placeWindow(0);
+    rescaled();
 }
 
 void TWin32Control::showText() {
@@ -211,8 +246,7 @@ void TWin32Control::Changed(TControlChange what) {
     HWND hwnd = window_.get();
     switch (what) {
         case TControlChange::Bounds:
-            ::SetWindowPos(hwnd, nullptr, control_->Left(), control_->Top(), windowWidth(), windowHeight(),
-                           SWP_NOZORDER | SWP_NOACTIVATE);
+            placeWindow(0);
             break;
         case TControlChange::Text:
             showText();
@@ -288,25 +322,22 @@ bool TLabelDriver::Notify(UINT code) {
 int TLabelDriver::windowWidth() const {
     int width = control_->Width();
     if (static_cast<const TLabel*>(control_)->Alignment != TAlignment::Left) return width;
-    std::string shown;  // "&x" shows as an underlined x, "&&" as "&"
     const std::string& text = control_->Text();
-    const bool accel = static_cast<const TLabel*>(control_)->ShowAccelChar;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (accel && text[i] == '&' && i + 1 < text.size()) ++i;
-        shown += text[i];
-    }
-    return std::max(width, TextWidth(shown));
+    return std::max(width, TextWidth(static_cast<const TLabel*>(control_)->ShowAccelChar ? ShownText(text) : text));
+}
+
+// Nor are its descenders cut off by a height chosen for a smaller font.
+int TLabelDriver::windowHeight() const {
+    return std::max(control_->Height(), UnscaleUp(LineHeight(font()), dpi()));
 }
 
 DWORD TLabelDriver::restyle(DWORD style) {
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, windowWidth(), windowHeight(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    placeWindow(SWP_NOMOVE);
     return (style & ~static_cast<DWORD>(SS_TYPEMASK | SS_NOPREFIX)) | labelAlignment(control_) | prefix(control_);
 }
 
 void TLabelDriver::changed(TControlChange what) {
-    if (what == TControlChange::Text)
-        ::SetWindowPos(hwnd(), nullptr, 0, 0, windowWidth(), windowHeight(),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (what == TControlChange::Text) placeWindow(SWP_NOMOVE);
 }
 
 // ---- bevels ----
@@ -332,7 +363,10 @@ LRESULT TPanelDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
         case WM_SIZE: {
             TControl* control = control_;
-            if (!dispatch([&] { ArrangeAligned(*control, LOWORD(lParam), HIWORD(lParam)); })) return 0;
+            const int d = dpi();
+            const int width = ToDesign(LOWORD(lParam), control->Width(), d);
+            const int height = ToDesign(HIWORD(lParam), control->Height(), d);
+            if (!dispatch([&] { ArrangeAligned(*control, width, height); })) return 0;
             break;
         }
         case WM_PAINT: {

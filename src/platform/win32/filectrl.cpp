@@ -67,7 +67,7 @@ void TDirectoryListDriver::Draw(const DRAWITEMSTRUCT& item) {
     // The open chain steps in one level a directory; its subdirectories sit
     // one level below the current one.
     const int level = std::min(index, list->OpenCount());
-    RECT text{rc.left + 4 + 10 * level, rc.top, rc.right, rc.bottom};
+    RECT text{rc.left + scale(4 + 10 * level), rc.top, rc.right, rc.bottom};
     TSelectGuard font(dc, font_);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));

@@ -87,7 +87,7 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_MOUSEMOVE: {
             const TShiftState shift = MouseShift(wParam);
-            const int x = MouseX(lParam), y = MouseY(lParam);
+            const int x = ::MulDiv(MouseX(lParam), kDesignDpi, dpi_), y = ::MulDiv(MouseY(lParam), kDesignDpi, dpi_);
             Application->Dispatch([&] { form_->MouseMove(shift, x, y); });
             return 0;
         }
@@ -126,9 +126,14 @@ LRESULT TWin32Form::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_SIZE:
             // While the window is made, its controls wait for their turn.
-            if (wParam != SIZE_MINIMIZED && !creating_)
-                Application->Dispatch([&] { ArrangeAligned(*form_, LOWORD(lParam), HIWORD(lParam)); });
+            if (wParam != SIZE_MINIMIZED && !creating_) {
+                const TPoint size = designSize(LOWORD(lParam), HIWORD(lParam));
+                Application->Dispatch([&] { ArrangeAligned(*form_, size.x, size.y); });
+            }
             break;
+        case WM_DPICHANGED:
+            dpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_INITMENU:
             // A popup menu's states are its own: only the bar's are refreshed.
             if (menuBar_ && reinterpret_cast<HMENU>(wParam) == menuBar_->Top()) menuBar_->RefreshTop();
@@ -211,10 +216,16 @@ DWORD TWin32Form::exStyle() const {
 }
 
 RECT TWin32Form::outerRect() const {
-    // The portable width and height are the client area's.
-    RECT r{0, 0, form_->Width(), form_->Height()};
-    ::AdjustWindowRectEx(&r, style(), mainMenu() ? TRUE : FALSE, exStyle());
+    // The portable width and height are the client area's, in design pixels;
+    // Left and Top are the screen's own.
+    const int dpi = Dpi();
+    RECT r{0, 0, ScaleBy(form_->Width(), dpi), ScaleBy(form_->Height(), dpi)};
+    AdjustForDpi(r, style(), mainMenu() != nullptr, exStyle(), dpi);
     return {form_->Left(), form_->Top(), form_->Left() + (r.right - r.left), form_->Top() + (r.bottom - r.top)};
+}
+
+int TWin32Form::Dpi() const {
+    return window_ ? dpi_ : DpiAt({form_->Left(), form_->Top()});
 }
 
 HWND TWin32Form::Handle() {
@@ -225,6 +236,8 @@ HWND TWin32Form::Handle() {
 void TWin32Form::create() {
     std::wstring name = Widen(form_->ClassName());
     registerClass(name);
+    // The window appears at the DPI of the screen it is placed on.
+    dpi_ = Dpi();
     RECT r = outerRect();
     creating_ = true;
     // WM_NCCREATE stores the handle in window_. Owned, the form has no
@@ -236,6 +249,14 @@ void TWin32Form::create() {
         throw Exception("Cannot create the window of " + form_->ClassName());
     }
     try {
+        // A window that lies across screens takes the DPI of the one that
+        // shows most of it.
+        if (const int dpi = DpiOfWindow(hwnd); dpi != dpi_) {
+            dpi_ = dpi;
+            r = outerRect();
+            ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         updateFont();
         buildMenuBar();
         CreateChildWindows(form_, hwnd, *this);
@@ -251,7 +272,14 @@ void TWin32Form::create() {
     ::SendMessageW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     RECT client{};
     ::GetClientRect(hwnd, &client);
-    ArrangeAligned(*form_, client.right, client.bottom);
+    const TPoint size = designSize(client.right, client.bottom);
+    ArrangeAligned(*form_, size.x, size.y);
+}
+
+TPoint TWin32Form::designSize(int clientWidth, int clientHeight) const {
+    // A change of DPI alone leaves the design size as it was.
+    if (dpiChanging_) return {form_->Width(), form_->Height()};
+    return {ToDesign(clientWidth, form_->Width(), dpi_), ToDesign(clientHeight, form_->Height(), dpi_)};
 }
 
 HFONT TWin32Form::FontFor(const TControl* control) const {
@@ -259,11 +287,12 @@ HFONT TWin32Form::FontFor(const TControl* control) const {
     const int height = control && control->FontHeight > 0 ? control->FontHeight : form_->FontHeight;
     const bool bold = control && control->FontBold ? *control->FontBold : form_->FontBold;
     const std::wstring face = Widen(name);
-    const std::wstring key = face + L'|' + std::to_wstring(height) + (bold ? L"|b" : L"|n");
+    const int pixels = ScaleBy(height, Dpi());
+    const std::wstring key = face + L'|' + std::to_wstring(pixels) + (bold ? L"|b" : L"|n");
     for (const auto& [k, font] : fonts_)
         if (k == key) return font.get();
     // The height is the character height, as the toolkit's negative heights.
-    TFont font(::CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    TFont font(::CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                              face.c_str()));
     if (!font) return nullptr;
@@ -272,8 +301,8 @@ HFONT TWin32Form::FontFor(const TControl* control) const {
 }
 
 void TWin32Form::updateFont() {
-    const std::wstring key =
-        Widen(form_->FontName) + L'|' + std::to_wstring(form_->FontHeight) + (form_->FontBold ? L"|b" : L"|n");
+    const std::wstring key = Widen(form_->FontName) + L'|' + std::to_wstring(form_->FontHeight) +
+                             (form_->FontBold ? L"|b" : L"|n") + L'@' + std::to_wstring(Dpi());
     if (key == fontKey_) return;
     fontKey_ = key;
     // The old fonts stay alive until no control uses them any more.
@@ -289,7 +318,30 @@ void TWin32Form::updateFont() {
 }
 
 int TWin32Form::TextWidth(const std::string& text) const {
-    return MeasureText(FontFor(nullptr), text);
+    return UnscaleUp(MeasureText(FontFor(nullptr), text), Dpi());
+}
+
+void TWin32Form::dpiChanged(int dpi, const RECT& suggested) {
+    HWND hwnd = window_.get();
+    if (!hwnd || dpi <= 0) return;
+    dpi_ = dpi;
+    updateFont();
+    // The system's rectangle keeps the window under the mouse that drags it
+    // across; the design size stays as it was.
+    std::weak_ptr<int> alive = life_;
+    dpiChanging_ = true;
+    ::SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (alive.expired()) return;
+    dpiChanging_ = false;
+    std::vector<TControl*> pending(form_->Controls().begin(), form_->Controls().end());
+    while (!pending.empty()) {
+        TControl* c = pending.back();
+        pending.pop_back();
+        static_cast<TWin32Control*>(c->Driver())->DpiChanged();
+        pending.insert(pending.end(), c->Controls().begin(), c->Controls().end());
+    }
+    ::InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 TControl* TWin32Form::mainMenu() const {
@@ -355,8 +407,9 @@ void TWin32Form::syncBounds() {
     if (syncing_ || !hwnd || ::IsIconic(hwnd)) return;
     RECT outer{}, client{};
     if (!::GetWindowRect(hwnd, &outer) || !::GetClientRect(hwnd, &client)) return;
+    const TPoint size = designSize(client.right, client.bottom);
     syncing_ = true;
-    if (dispatch([&] { form_->SetBounds(outer.left, outer.top, client.right, client.bottom); })) syncing_ = false;
+    if (dispatch([&] { form_->SetBounds(outer.left, outer.top, size.x, size.y); })) syncing_ = false;
 }
 
 void TWin32Form::placeFirstTime() {

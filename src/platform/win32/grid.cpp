@@ -67,11 +67,12 @@ void TGridDriver::refresh() {
 bool TGridDriver::CellRect(int col, int row, RECT& rect) const {
     TStringGrid* grid = this->grid();
     if (!hwnd()) return false;
-    const RECT rc = clientRect(hwnd());
+    // Laid out in design pixels as painted, answered in the screen's.
+    const RECT rc = clientRect(hwnd()), design = designClient();
     const int line = grid->GridLineWidth;
-    const auto cols = visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, rc.right,
+    const auto cols = visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, design.right,
                                    [grid](int i) { return grid->ColWidth(i); });
-    const auto rows = visibleSpans(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom,
+    const auto rows = visibleSpans(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, design.bottom,
                                    [grid](int) { return grid->DefaultRowHeight; });
     auto at = [](const std::vector<TSpan>& spans, int index) {
         return std::find_if(spans.begin(), spans.end(), [index](const TSpan& s) { return s.index == index; });
@@ -85,6 +86,7 @@ bool TGridDriver::CellRect(int col, int row, RECT& rect) const {
         rect.left = c->start;
         rect.right = c->start + c->size;
     }
+    rect = {scale(rect.left), scale(rect.top), scale(rect.right), scale(rect.bottom)};
     return ::IntersectRect(&rect, &rect, &rc) != FALSE;
 }
 
@@ -98,12 +100,17 @@ DWORD TGridDriver::restyle(DWORD style) {
     return style;
 }
 
+RECT TGridDriver::designClient() const {
+    const RECT rc = clientRect(hwnd());
+    return {0, 0, unscale(rc.right), unscale(rc.bottom)};
+}
+
 int TGridDriver::borderAt(int x, int y) const {
     TStringGrid* grid = this->grid();
     if (!grid->ColSizing || !hwnd()) return -1;
     // Borders are grabbed in the title rows only.
     if (y < 0 || y >= grid->FixedRows * (grid->DefaultRowHeight + grid->GridLineWidth)) return -1;
-    const RECT rc = clientRect(hwnd());
+    const RECT rc = designClient();
     for (const TSpan& c : visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), grid->GridLineWidth,
                                        rc.right, [grid](int i) { return grid->ColWidth(i); })) {
         const int edge = c.start + c.size;
@@ -116,7 +123,7 @@ void TGridDriver::scrollBars() {
     if (!hwnd()) return;
     TStringGrid* grid = this->grid();
     HWND hwnd = this->hwnd();
-    const RECT rc = clientRect(hwnd);
+    const RECT rc = designClient();
     const int line = grid->GridLineWidth;
     auto width = [grid](int i) { return grid->ColWidth(i); };
     auto height = [grid](int) { return grid->DefaultRowHeight; };
@@ -158,7 +165,7 @@ void TGridDriver::moveTo(int col, int row) {
 void TGridDriver::showCurrent() {
     TStringGrid* grid = this->grid();
     if (!hwnd()) return;
-    const RECT rc = clientRect(hwnd());
+    const RECT rc = designClient();
     const int line = grid->GridLineWidth, col = grid->Col(), row = grid->Row();
     auto width = [grid](int i) { return grid->ColWidth(i); };
     auto height = [grid](int) { return grid->DefaultRowHeight; };
@@ -175,8 +182,11 @@ void TGridDriver::showCurrent() {
 
 void TGridDriver::paint(HDC target) {
     TStringGrid* grid = this->grid();
-    const RECT rc = clientRect(hwnd());
+    const RECT rc = clientRect(hwnd()), design = designClient();
     if (rc.right <= 0 || rc.bottom <= 0) return;
+    // Laid out in design pixels, drawn in the screen's.
+    const int dpi = this->dpi();
+    auto device = [dpi](int design) { return ScaleBy(design, dpi); };
     // Drawn off screen and copied in one go, so nothing flickers.
     TMemoryDC memory(::CreateCompatibleDC(target));
     TGdiObject bitmap(::CreateCompatibleBitmap(target, rc.right, rc.bottom));
@@ -188,27 +198,28 @@ void TGridDriver::paint(HDC target) {
     ::SetBkMode(dc, TRANSPARENT);
 
     const int line = grid->GridLineWidth;
-    const auto cols = visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, rc.right,
+    const auto cols = visibleSpans(grid->FixedCols, grid->LeftCol(), grid->ColCount(), line, design.right,
                                    [grid](int i) { return grid->ColWidth(i); });
-    const auto rows = visibleSpans(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, rc.bottom,
+    const auto rows = visibleSpans(grid->FixedRows, grid->TopRow(), grid->RowCount(), line, design.bottom,
                                    [grid](int) { return grid->DefaultRowHeight; });
     const bool focused = ::GetFocus() == hwnd();
     for (const TSpan& r : rows) {
         for (const TSpan& c : cols) {
-            RECT cell{c.start, r.start, c.start + c.size, r.start + r.size};
+            RECT cell{device(c.start), device(r.start), device(c.start + c.size), device(r.start + r.size)};
             const bool fixed = c.index < grid->FixedCols || r.index < grid->FixedRows;
             const bool current = !fixed && r.index == grid->Row() && (grid->RowSelect || c.index == grid->Col());
             ::FillRect(dc, &cell, ::GetSysColorBrush(fixed ? COLOR_BTNFACE : current ? COLOR_HIGHLIGHT : COLOR_WINDOW));
             if (fixed) ::DrawEdge(dc, &cell, BDR_RAISEDINNER, BF_RECT);
             const std::wstring text = Widen(grid->Cell(c.index, r.index));
-            RECT inner{cell.left + 2, cell.top, cell.right - 2, cell.bottom};
+            RECT inner{cell.left + device(2), cell.top, cell.right - device(2), cell.bottom};
             ::SetTextColor(dc, ::GetSysColor(current ? COLOR_HIGHLIGHTTEXT : fixed ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
             ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &inner,
                         DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
             if (line > 0) {
                 const int lineColor = fixed ? COLOR_BTNSHADOW : grid->GridLines ? COLOR_BTNFACE : COLOR_WINDOW;
-                RECT right{cell.right, cell.top, cell.right + line, cell.bottom + line};
-                RECT bottom{cell.left, cell.bottom, cell.right + line, cell.bottom + line};
+                const int lineRight = device(c.start + c.size + line), lineBottom = device(r.start + r.size + line);
+                RECT right{cell.right, cell.top, lineRight, lineBottom};
+                RECT bottom{cell.left, cell.bottom, lineRight, lineBottom};
                 ::FillRect(dc, &right, ::GetSysColorBrush(lineColor));
                 ::FillRect(dc, &bottom, ::GetSysColorBrush(lineColor));
             }
@@ -220,7 +231,7 @@ void TGridDriver::paint(HDC target) {
 
 LRESULT TGridDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     TStringGrid* grid = this->grid();
-    const RECT rc = clientRect(hwnd);
+    const RECT rc = designClient();
     const int line = grid->GridLineWidth;
     auto width = [grid](int i) { return grid->ColWidth(i); };
     auto height = [grid](int) { return grid->DefaultRowHeight; };
@@ -344,7 +355,7 @@ LRESULT TGridDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_RBUTTONDBLCLK:
         case WM_MBUTTONDBLCLK: {
             ::SetFocus(hwnd);
-            const int x = MouseX(lParam), y = MouseY(lParam);
+            const int x = unscale(MouseX(lParam)), y = unscale(MouseY(lParam));
             const bool left = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK;
             const bool twice = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
             const TShiftState shift = MouseShift(wParam) | (twice ? ssDouble : 0u);
@@ -380,7 +391,7 @@ LRESULT TGridDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         }
         case WM_MOUSEMOVE:
             if (dragCol_ >= 0) {
-                const int w = std::max(0, dragStartWidth_ + MouseX(lParam) - dragStartX_);
+                const int w = std::max(0, dragStartWidth_ + unscale(MouseX(lParam)) - dragStartX_);
                 const int col = dragCol_;
                 if (dispatch([&] { grid->ColWidthChangedByUser(col, w); })) refresh();
             }
@@ -399,7 +410,7 @@ LRESULT TGridDriver::message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
                 POINT p{};
                 ::GetCursorPos(&p);
                 ::ScreenToClient(hwnd, &p);
-                if (dragCol_ >= 0 || borderAt(p.x, p.y) >= 0) {
+                if (dragCol_ >= 0 || borderAt(unscale(p.x), unscale(p.y)) >= 0) {
                     ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEWE));
                     return TRUE;
                 }

@@ -25,8 +25,11 @@ int MenuCapacity(POINT at) {
     info.cbSize = sizeof info;
     if (!::GetMonitorInfoW(::MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &info)) return 0;
     // Rather fewer than fit than a menu that scrolls: items are a little
-    // taller than a menu bar's line in every look of the system.
-    const int itemHeight = std::max(::GetSystemMetrics(SM_CYMENUSIZE), ::GetSystemMetrics(SM_CYMENU)) + 4;
+    // taller than a menu bar's line in every look of the system, and as
+    // tall as the screen's DPI makes them.
+    const int dpi = DpiAt(at);
+    const int itemHeight =
+        std::max(SystemMetricForDpi(SM_CYMENUSIZE, dpi), SystemMetricForDpi(SM_CYMENU, dpi)) + ScaleBy(4, dpi);
     return (info.rcWork.bottom - info.rcWork.top) / std::max(itemHeight, 1);
 }
 

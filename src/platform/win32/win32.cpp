@@ -51,6 +51,14 @@ int MeasureText(HFONT font, const std::string& text) {
     return size.cx;
 }
 
+int LineHeight(HFONT font) {
+    TWindowDC dc(nullptr);
+    if (!dc.get()) return 0;
+    TSelectGuard selected(dc.get(), font);
+    TEXTMETRICW metrics{};
+    return ::GetTextMetricsW(dc.get(), &metrics) ? metrics.tmHeight : 0;
+}
+
 void RegisterControlClass(const wchar_t* name, UINT style) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;

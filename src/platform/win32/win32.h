@@ -165,8 +165,9 @@ private:
     HDC dc_;
 };
 
-// Pixel width of UTF-8 text in a font.
+// Pixel width of UTF-8 text in a font, and the height of its lines.
 int MeasureText(HFONT font, const std::string& text);
+int LineHeight(HFONT font);
 
 // Puts back what SelectObject replaced when the scope ends.
 class TSelectGuard {
@@ -182,6 +183,29 @@ private:
     HDC dc_;
     HGDIOBJ old_;
 };
+
+// Sizes inside forms are design pixels, 96 to the inch; a window shows them
+// at its own DPI, rounded as MulDiv rounds.
+constexpr int kDesignDpi = 96;
+inline int ScaleBy(int design, int dpi) {
+    return ::MulDiv(design, dpi, kDesignDpi);
+}
+// A measured extent, rounded up so that it fits again once scaled back.
+inline int UnscaleUp(int device, int dpi) {
+    return device <= 0 ? 0 : (device * kDesignDpi + dpi - 1) / dpi;
+}
+// A device size as design pixels: `design` itself while it still shows as
+// `device`, so that rounding never creeps into the portable sizes.
+inline int ToDesign(int device, int design, int dpi) {
+    return ScaleBy(design, dpi) == device ? design : ::MulDiv(device, kDesignDpi, dpi);
+}
+// The DPI of a window, and of the monitor nearest a point, as far as the
+// system tells them apart (each monitor its own since Windows 8.1).
+int DpiOfWindow(HWND hwnd);
+int DpiAt(POINT point);
+// AdjustWindowRectEx and GetSystemMetrics at `dpi`, where the system can.
+void AdjustForDpi(RECT& rect, DWORD style, bool menu, DWORD exStyle, int dpi);
+int SystemMetricForDpi(int index, int dpi);
 
 HINSTANCE Instance();
 // The application icon from resource 1, at the given size; empty without one.
@@ -307,6 +331,8 @@ public:
     static TWin32Control* FromWindow(HWND hwnd);
     // The keyboard focus has arrived in the control's window.
     void FocusArrived();
+    // The form moved to a screen of another DPI and has new fonts.
+    void DpiChanged();
 
 protected:
     struct TWindowKind {
@@ -329,9 +355,23 @@ protected:
     virtual DWORD restyle(DWORD style) { return style; }
     virtual void showText();
     virtual std::string shownText() const { return control_->Text(); }
+    // In design pixels, as the control's own size.
     virtual int windowWidth() const { return control_->Width(); }
     virtual int windowHeight() const { return control_->Height(); }
     virtual void fontChanged() {}
+    // The kind's share of a change of DPI, after the new font and bounds.
+    virtual void rescaled() {}
+
+    // The font the control shows its text in.
+    HFONT font() const;
+    // The DPI of the control's form, and design pixels at it.
+    int dpi() const;
+    int scale(int design) const { return ScaleBy(design, dpi()); }
+    int unscale(int device) const { return ::MulDiv(device, kDesignDpi, dpi()); }
+    // The window's place in its parent, in device pixels: edges scaled, so
+    // that neighbours that meet in design pixels meet on screen too.
+    RECT deviceBounds() const;
+    void placeWindow(UINT flags);
 
     LRESULT callDefault(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return ::DefSubclassProc(hwnd, msg, wParam, lParam);
@@ -393,6 +433,8 @@ protected:
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
     std::string shownText() const override;
+    void rescaled() override { loadGlyph(); }
+    int windowWidth() const override;
 
 private:
     void loadGlyph();
@@ -419,6 +461,7 @@ protected:
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
     int windowWidth() const override;
+    int windowHeight() const override;
 };
 
 class TComboBoxDriver : public TWin32Control {
@@ -583,8 +626,11 @@ protected:
     LRESULT message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     void changed(TControlChange what) override;
     DWORD restyle(DWORD style) override;
+    void rescaled() override { refresh(); }
 
 private:
+    // The client area in design pixels, in which the grid lays out its cells.
+    RECT designClient() const;
     void refresh();
     void paint(HDC dc);
     void scrollBars();
@@ -602,6 +648,8 @@ private:
 // Creates the windows of `parent`'s controls that do not exist yet, in
 // creation order, and then theirs.
 void CreateChildWindows(TControl* parent, HWND parentWindow, TWin32Form& form);
+// A caption as a control shows it: "&x" as an underlined x, "&&" as "&".
+std::string ShownText(const std::string& caption);
 // Handles a notification that a child sends to its parent window; true when
 // it was ours (`result` then holds the answer).
 bool ChildNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -687,7 +735,10 @@ public:
     void Hide() override;
     int RunModal() override;
     void SetMouseCapture(bool capture) override;
+    int ScreenPixels(int designPixels) const override { return ScaleBy(designPixels, Dpi()); }
 
+    // The DPI of the window, or of the screen it will appear on.
+    int Dpi() const;
     // The window, created on first need with its controls.
     HWND Handle();
     HWND ExistingHandle() const { return window_.get(); }
@@ -710,6 +761,9 @@ private:
     DWORD exStyle() const;
     RECT outerRect() const;
     void updateFont();
+    void dpiChanged(int dpi, const RECT& suggested);
+    // The form's width and height for a client area of the window.
+    TPoint designSize(int clientWidth, int clientHeight) const;
     void applyStyle();
     void applyTopmost();
     void placeFirstTime();
@@ -720,7 +774,9 @@ private:
     TForm* form_;
     TWindow window_;
     mutable std::vector<std::pair<std::wstring, TFont>> fonts_;  // by face, height and weight
-    std::wstring fontKey_;                                       // the form's own font
+    std::wstring fontKey_;                                       // the form's own font, and the DPI
+    int dpi_ = kDesignDpi;                                       // while the window exists
+    bool dpiChanging_ = false;
     std::unique_ptr<TWin32MenuTree> menuBar_;
     TWin32MenuTree* popup_ = nullptr;
     bool destroying_ = false;
