@@ -79,18 +79,7 @@ fi
 expected="$(find "$tree" -type f -iname "$mask" | wc -l)"
 printf '[CONFIG]\r\nLeft=700\r\nTop=650\r\nQuickClose=1\r\n' >"$scratch/find.ini"
 
-wine_prefix || {
-    echo "bench: wineboot failed (log: build/wineboot.log)" >&2
-    exit 1
-}
-trap stop_all EXIT
-start_xvfb || {
-    echo "bench: cannot start Xvfb" >&2
-    exit 1
-}
-# A server that stays up between programs, so no measurement pays its start.
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+bench_session || exit 1
 
 echo "bench: machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(wine --version 2>/dev/null)," \
     "$(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -50,18 +50,7 @@ profile="$mingw/bench/wine/profile_bench.exe"
 popupprobe="$mingw/bench/wine/popupprobe.exe"
 
 echo "bench: preparing the Wine prefix build/wine"
-wine_prefix || {
-    echo "bench: wineboot failed (log: build/wineboot.log)" >&2
-    exit 1
-}
-trap stop_all EXIT
-start_xvfb || {
-    echo "bench: cannot start Xvfb" >&2
-    exit 1
-}
-# A server that stays up between programs, so no measurement pays its start.
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+bench_session || exit 1
 
 scratch="$root/build/bench-wine"
 rm -rf "$scratch"

@@ -81,6 +81,22 @@ stop_all() {
     fi
 }
 
+# For benchmarks: the prefix, a display, and a Wine server that stays up
+# between programs, so no measurement pays its start; stop_all on exit.
+bench_session() {
+    wine_prefix || {
+        echo "bench: wineboot failed (log: build/wineboot.log)" >&2
+        return 1
+    }
+    trap stop_all EXIT
+    start_xvfb || {
+        echo "bench: cannot start Xvfb" >&2
+        return 1
+    }
+    wineserver -p
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
 # Runs a command with the prefix's Windows directory read-only, as a standard
 # user meets it on Windows, in a mount namespace of its own (root, or a user
 # namespace otherwise). The Wine server opens the files, so it must start
