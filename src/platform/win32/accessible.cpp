@@ -24,9 +24,22 @@ LONG cellId(int col, int row) {
     return kCellIds + row * kIdColumns + col;
 }
 
+// The accessibility DLLs load with the first question a tool asks, not at
+// start-up.
+template <class F>
+F* oleacc(const char* name) {
+    return SystemFunction<F>(L"oleacc.dll", name);
+}
+
 BSTR bstr(const std::string& text) {
+    static const auto alloc = SystemFunction<decltype(::SysAllocStringLen)>(L"oleaut32.dll", "SysAllocStringLen");
     const std::wstring wide = Widen(text);
-    return ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    return alloc ? alloc(wide.data(), static_cast<UINT>(wide.size())) : nullptr;
+}
+
+// What VariantInit does, without its DLL.
+void emptyVariant(VARIANT* v) {
+    v->vt = VT_EMPTY;
 }
 
 // A label's caption as it shows: "&x" as x, "&&" as "&".
@@ -107,9 +120,12 @@ public:
         *parent = nullptr;
         TGridAccessibility* a = nullptr;
         if (HRESULT hr = connected(a); FAILED(hr)) return hr;
-        if (row_ == kWholeGrid)
-            return ::CreateStdAccessibleObject(a->Driver().Handle(), OBJID_WINDOW, __uuidof(IDispatch),
-                                               reinterpret_cast<void**>(parent));
+        if (row_ == kWholeGrid) {
+            static const auto standard = oleacc<decltype(::CreateStdAccessibleObject)>("CreateStdAccessibleObject");
+            return standard ? standard(a->Driver().Handle(), OBJID_WINDOW, __uuidof(IDispatch),
+                                       reinterpret_cast<void**>(parent))
+                            : E_FAIL;
+        }
         return a->Root()->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(parent));
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
@@ -158,7 +174,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
         if (!role) return E_POINTER;
-        ::VariantInit(role);
+        emptyVariant(role);
         TGridAccessibility* a = nullptr;
         TTarget t;
         if (HRESULT hr = resolve(child, a, t); FAILED(hr)) return hr;
@@ -168,7 +184,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
         if (!state) return E_POINTER;
-        ::VariantInit(state);
+        emptyVariant(state);
         TGridAccessibility* a = nullptr;
         TTarget t;
         if (HRESULT hr = resolve(child, a, t); FAILED(hr)) return hr;
@@ -203,7 +219,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* child) override {
         if (!child) return E_POINTER;
-        ::VariantInit(child);
+        emptyVariant(child);
         TGridAccessibility* a = nullptr;
         if (HRESULT hr = connected(a); FAILED(hr)) return hr;
         HWND hwnd = a->Driver().Handle();
@@ -235,7 +251,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT, BSTR* text) override { return none(text); }
     HRESULT STDMETHODCALLTYPE accSelect(long, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
     HRESULT STDMETHODCALLTYPE accNavigate(long, VARIANT, VARIANT* end) override {
-        if (end) ::VariantInit(end);
+        if (end) emptyVariant(end);
         return DISP_E_MEMBERNOTFOUND;
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
@@ -303,7 +319,7 @@ private:
     template <class F>
     HRESULT current(VARIANT* out, F holds) const {
         if (!out) return E_POINTER;
-        ::VariantInit(out);
+        emptyVariant(out);
         TGridAccessibility* a = nullptr;
         if (HRESULT hr = connected(a); FAILED(hr)) return hr;
         const TStringGrid& grid = *a->Driver().grid();
@@ -340,7 +356,8 @@ IUnknown* TGridAccessibility::Root() {
 }
 
 LRESULT TGridAccessibility::Answer(WPARAM wParam) {
-    return ::LresultFromObject(__uuidof(IAccessible), wParam, Root());
+    static const auto answer = oleacc<decltype(::LresultFromObject)>("LresultFromObject");
+    return answer ? answer(__uuidof(IAccessible), wParam, Root()) : 0;
 }
 
 void TGridAccessibility::Disconnect() {

@@ -32,11 +32,19 @@ bool TWin32Dialog::Execute(TOpenDialog& dialog) {
     // one, as the dialogs do by default.
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
 
+    // Loaded for the first dialog: most runs never show one.
+    static const auto open = SystemFunction<decltype(::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    static const auto save = SystemFunction<decltype(::GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
+    static const auto lastError =
+        SystemFunction<decltype(::CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError");
+    const auto show = dialog.IsSave() ? save : open;
+    if (!show || !lastError) throw Exception("The file dialog failed (comdlg32.dll cannot be loaded)");
+
     TThreadWindowsDisabled others(owner);
-    const BOOL ok = dialog.IsSave() ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn);
+    const BOOL ok = show(&ofn);
     if (!ok) {
         // Cancel leaves no error; anything else is a failure, not a Cancel.
-        if (const DWORD error = ::CommDlgExtendedError())
+        if (const DWORD error = lastError())
             throw Exception("The file dialog failed (error " + std::to_string(error) + ")");
         return false;
     }

@@ -18,6 +18,13 @@ HINSTANCE Instance() {
     return ::GetModuleHandleW(nullptr);
 }
 
+FARPROC SystemProc(const wchar_t* dll, const char* name) {
+    // Never from the current or the program's directory, where a planted
+    // DLL of the same name would run.
+    HMODULE module = ::LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module ? ::GetProcAddress(module, name) : nullptr;
+}
+
 TIcon LoadAppIcon(int size) {
     return TIcon(static_cast<HICON>(::LoadImageW(Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)));
 }

@@ -208,6 +208,14 @@ void AdjustForDpi(RECT& rect, DWORD style, bool menu, DWORD exStyle, int dpi);
 int SystemMetricForDpi(int index, int dpi);
 
 HINSTANCE Instance();
+// A function of a system DLL that only some windows use, loaded from the
+// system directory when first asked for, so that start-up does not pay for
+// it; null when the DLL or the function is missing.
+FARPROC SystemProc(const wchar_t* dll, const char* name);
+template <class F>
+F* SystemFunction(const wchar_t* dll, const char* name) {
+    return reinterpret_cast<F*>(reinterpret_cast<void*>(SystemProc(dll, name)));
+}
 // The application icon from resource 1, at the given size; empty without one.
 TIcon LoadAppIcon(int size);
 // Modifier keys as the toolkit reports them.
