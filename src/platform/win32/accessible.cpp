@@ -42,23 +42,11 @@ void emptyVariant(VARIANT* v) {
     v->vt = VT_EMPTY;
 }
 
-// A label's caption as it shows: "&x" as x, "&&" as "&".
-std::string shownCaption(const TLabel& label) {
-    const std::string& text = label.Caption();
-    if (!label.ShowAccelChar) return text;
-    std::string shown;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&' && i + 1 < text.size()) ++i;
-        shown += text[i];
-    }
-    return shown;
-}
-
 // The caption of the label that names `target` (its focus control), or "".
 std::string labelOf(const TControl* target, const TControl& within) {
     for (const TControl* c : within.Controls()) {
         if (c->Kind() == TControlKind::Label && static_cast<const TLabel*>(c)->FocusControl == target)
-            return shownCaption(*static_cast<const TLabel*>(c));
+            return LabelText(*static_cast<const TLabel*>(c));
         if (std::string label = labelOf(target, *c); !label.empty()) return label;
     }
     return {};
@@ -231,7 +219,7 @@ public:
         else
             a->Driver().CellRect(-1, row_, rc);
         if (!::PtInRect(&rc, p)) return S_FALSE;
-        const TGridCoord at = a->Driver().grid()->MouseCoord(p.x, p.y);
+        const TGridCoord at = a->Driver().CellAt(p.x, p.y);
         child->vt = VT_I4;
         child->lVal = CHILDID_SELF;
         if (at.x >= 0 && row_ == kWholeGrid) child->lVal = cellId(at.x, at.y);

@@ -85,9 +85,9 @@ LRESULT CALLBACK TWin32Application::WndProc(HWND hwnd, UINT msg, WPARAM wParam, 
             if (LOWORD(wParam) != WA_INACTIVE) {
                 TWin32Application& app = AppDriver();
                 HWND main = app.app_->MainForm ? FormDriverOf(app.app_->MainForm)->ExistingHandle() : nullptr;
-                app.forward(!app.modal_.empty()           ? app.modal_.back()
-                            : ::IsWindow(app.lastActive_) ? app.lastActive_
-                                                          : main);
+                // A form closed since (the clock, hidden) no longer counts.
+                const bool last = ::IsWindow(app.lastActive_) && ::IsWindowVisible(app.lastActive_);
+                app.forward(!app.modal_.empty() ? app.modal_.back() : last ? app.lastActive_ : main);
             }
             return 0;
         case WM_TOLVEK_FORWARD: {

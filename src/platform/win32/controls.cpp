@@ -85,6 +85,10 @@ std::string ShownText(const std::string& caption) {
     return shown;
 }
 
+std::string LabelText(const TLabel& label) {
+    return label.ShowAccelChar ? ShownText(label.Caption()) : label.Caption();
+}
+
 TWin32Control* TWin32Control::FromWindow(HWND hwnd) {
     return hwnd ? static_cast<TWin32Control*>(::GetPropW(hwnd, kDriverProp)) : nullptr;
 }
@@ -322,8 +326,7 @@ bool TLabelDriver::Notify(UINT code) {
 int TLabelDriver::windowWidth() const {
     int width = control_->Width();
     if (static_cast<const TLabel*>(control_)->Alignment != TAlignment::Left) return width;
-    const std::string& text = control_->Text();
-    return std::max(width, TextWidth(static_cast<const TLabel*>(control_)->ShowAccelChar ? ShownText(text) : text));
+    return std::max(width, TextWidth(LabelText(*static_cast<const TLabel*>(control_))));
 }
 
 // Nor are its descenders cut off by a height chosen for a smaller font.

@@ -6,20 +6,9 @@ namespace win32 {
 
 namespace {
 
-struct ModuleTraits {
-    using type = HMODULE;
-    static type empty() { return nullptr; }
-    static void close(type h) { ::FreeLibrary(h); }
-};
-
 template <class F>
-F lookUp(HMODULE module, const char* name) {
-    // Through the generic function type, which any function pointer may be cast to.
-    return module ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name))) : nullptr;
-}
-
-HMODULE user32() {
-    return ::GetModuleHandleW(L"user32.dll");
+F* fromUser32(const char* name) {
+    return SystemFunction<F>(L"user32.dll", name);
 }
 
 int systemDpi() {
@@ -29,11 +18,10 @@ int systemDpi() {
 }
 
 int dpiOfMonitor(HMONITOR monitor) {
-    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    // Only from the system directory: an older system without the library
-    // must not take one from the program's directory instead.
-    static const THandle<ModuleTraits> shcore(::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    static const auto getDpi = lookUp<GetDpiForMonitorFn>(shcore.get(), "GetDpiForMonitor");
+    // An older system without the library must not take one from the
+    // program's directory instead: SystemFunction looks in the system's.
+    static const auto getDpi =
+        SystemFunction<HRESULT WINAPI(HMONITOR, int, UINT*, UINT*)>(L"shcore.dll", "GetDpiForMonitor");
     UINT x = 0, y = 0;
     constexpr int kEffectiveDpi = 0;
     if (getDpi && monitor && SUCCEEDED(getDpi(monitor, kEffectiveDpi, &x, &y)) && x > 0) return static_cast<int>(x);
@@ -43,7 +31,7 @@ int dpiOfMonitor(HMONITOR monitor) {
 }  // namespace
 
 int DpiOfWindow(HWND hwnd) {
-    static const auto getDpi = lookUp<UINT(WINAPI*)(HWND)>(user32(), "GetDpiForWindow");
+    static const auto getDpi = fromUser32<UINT WINAPI(HWND)>("GetDpiForWindow");
     if (getDpi && hwnd)
         if (const UINT dpi = getDpi(hwnd)) return static_cast<int>(dpi);
     return dpiOfMonitor(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
@@ -54,14 +42,13 @@ int DpiAt(POINT point) {
 }
 
 void AdjustForDpi(RECT& rect, DWORD style, bool menu, DWORD exStyle, int dpi) {
-    static const auto adjust =
-        lookUp<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(user32(), "AdjustWindowRectExForDpi");
+    static const auto adjust = fromUser32<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     if (!adjust || !adjust(&rect, style, menu ? TRUE : FALSE, exStyle, static_cast<UINT>(dpi)))
         ::AdjustWindowRectEx(&rect, style, menu ? TRUE : FALSE, exStyle);
 }
 
 int SystemMetricForDpi(int index, int dpi) {
-    static const auto metric = lookUp<int(WINAPI*)(int, UINT)>(user32(), "GetSystemMetricsForDpi");
+    static const auto metric = fromUser32<int WINAPI(int, UINT)>("GetSystemMetricsForDpi");
     return metric ? metric(index, static_cast<UINT>(dpi)) : ::GetSystemMetrics(index);
 }
 

@@ -22,6 +22,13 @@ FARPROC SystemProc(const wchar_t* dll, const char* name) {
     // Never from the current or the program's directory, where a planted
     // DLL of the same name would run.
     HMODULE module = ::LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module) {
+        // A system without the search flag (Windows 7 before its 2011
+        // update): the same place by its full path.
+        wchar_t system[MAX_PATH];
+        const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+        if (n > 0 && n < MAX_PATH) module = ::LoadLibraryW((std::wstring(system, n) + L'\\' + dll).c_str());
+    }
     return module ? ::GetProcAddress(module, name) : nullptr;
 }
 

@@ -214,7 +214,8 @@ HINSTANCE Instance();
 FARPROC SystemProc(const wchar_t* dll, const char* name);
 template <class F>
 F* SystemFunction(const wchar_t* dll, const char* name) {
-    return reinterpret_cast<F*>(reinterpret_cast<void*>(SystemProc(dll, name)));
+    // Through the generic function type, which any function pointer may be cast to.
+    return reinterpret_cast<F*>(reinterpret_cast<void (*)()>(SystemProc(dll, name)));
 }
 // The application icon from resource 1, at the given size; empty without one.
 TIcon LoadAppIcon(int size);
@@ -627,6 +628,8 @@ public:
     // A cell's part of the client area that shows (col -1: the row's); false
     // when none of it does.
     bool CellRect(int col, int row, RECT& rect) const;
+    // The cell under a point of the client area, in the screen's pixels.
+    TGridCoord CellAt(int x, int y) const { return grid()->MouseCoord(unscale(x), unscale(y)); }
 
 protected:
     TWindowKind windowKind() const override;
@@ -658,6 +661,8 @@ private:
 void CreateChildWindows(TControl* parent, HWND parentWindow, TWin32Form& form);
 // A caption as a control shows it: "&x" as an underlined x, "&&" as "&".
 std::string ShownText(const std::string& caption);
+// A label's text as it shows, by its ShowAccelChar.
+std::string LabelText(const TLabel& label);
 // Handles a notification that a child sends to its parent window; true when
 // it was ours (`result` then holds the answer).
 bool ChildNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
