@@ -31,8 +31,7 @@ TForm* TControl::ParentForm() {
     return c->kind_ == TControlKind::Form ? static_cast<TForm*>(c) : nullptr;
 }
 
-bool TControl::CanFocus() const {
-    if (!TakesFocus()) return false;
+bool TControl::Usable() const {
     for (const TControl* c = this; c && c->kind_ != TControlKind::Form; c = c->parent_)
         if (!c->visible_ || !c->enabled_) return false;
     return true;

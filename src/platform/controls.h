@@ -76,8 +76,10 @@ public:
     bool TabStop = true;
     // This kind of control can hold the keyboard focus at all.
     virtual bool TakesFocus() const { return true; }
-    // It takes the focus, and it and its parents are visible and enabled.
-    bool CanFocus() const;
+    // It and its parents up to the form are visible and enabled.
+    bool Usable() const;
+    // It takes the focus, and is usable.
+    bool CanFocus() const { return TakesFocus() && Usable(); }
     std::optional<bool> FontBold;  // unset: as its form
     std::string FontName;          // empty: as its form
     int FontHeight = 0;            // 0: as its form

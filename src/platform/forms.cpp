@@ -11,6 +11,13 @@
 TApplication* Application = nullptr;
 
 namespace {
+
+// Clears a flag when the scope that set it ends, also by an exception.
+struct TFlagReset {
+    bool& flag;
+    ~TFlagReset() { flag = false; }
+};
+
 constexpr Word VK_TAB = 9;
 constexpr Word VK_RETURN = 13;
 constexpr Word VK_ESCAPE = 27;
@@ -85,10 +92,7 @@ bool TForm::CloseQuery() {
 
 bool TForm::QueryEndSession() {
     sessionEnding_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{sessionEnding_};
+    const TFlagReset reset{sessionEnding_};
     return CloseQuery();
 }
 
@@ -160,7 +164,7 @@ TControl* TForm::findAccelerator(char key) {
         TControl* c = pending.back();
         pending.pop_back();
         for (auto it = c->Controls().rbegin(); it != c->Controls().rend(); ++it) pending.push_back(*it);
-        if (c == this || !c->Visible() || !c->Enabled()) continue;
+        if (c == this || !c->Usable()) continue;
         if (c->Kind() == TControlKind::Label && !static_cast<TLabel*>(c)->ShowAccelChar) continue;
         if (c->AcceleratorKey() == key) return c;
     }
@@ -172,7 +176,7 @@ TControl* TForm::findButton(bool wantDefault) {
     inTabOrder(this, all);
     for (TControl* c : all) {
         const TButtonRole role = roleOf(c);
-        if ((wantDefault ? role.isDefault : role.isCancel) && c->Visible() && c->Enabled()) return c;
+        if ((wantDefault ? role.isDefault : role.isCancel) && c->Usable()) return c;
     }
     return nullptr;
 }
@@ -216,7 +220,7 @@ void TForm::ControlRemoved(const TControl* control) {
     if (focused_ == control) focused_ = nullptr;
 }
 
-bool TForm::KeyDown(Word key, TShiftState shift) {
+bool TForm::KeyDown(Word key, TShiftState shift, bool repeat) {
     // A control that was hidden or disabled meanwhile takes no keys.
     TControl* focused = active_ && active_->CanFocus() ? active_ : nullptr;
     if (focused && focused->Driver()->KeepsKey(key)) return false;
@@ -261,7 +265,8 @@ bool TForm::KeyDown(Word key, TShiftState shift) {
     if (shift == 0 && focused && (key == VK_RETURN || key == VK_SPACE)) {
         // The focused button, before any default button.
         if (roleOf(focused).button || (key == VK_SPACE && focused->Kind() == TControlKind::CheckBox)) {
-            focused->Click();
+            // A held Space clicks once, as the system's buttons do.
+            if (!repeat || key != VK_SPACE) focused->Click();
             return true;
         }
     }
@@ -341,10 +346,7 @@ void TApplication::FreeReleasedForms() {
     // dispatch at depth zero lands here again: that is left to this loop.
     if (freeing_) return;
     freeing_ = true;
-    struct TGuard {
-        bool& flag;
-        ~TGuard() { flag = false; }
-    } guard{freeing_};
+    const TFlagReset guard{freeing_};
     auto find = [this](TForm* form) {
         return std::find_if(forms_.begin(), forms_.end(), [form](auto& f) { return f.get() == form; });
     };

@@ -81,7 +81,8 @@ public:
     // Space on a focused button, Enter for the default and Esc for the
     // cancel button, and at last the focused control. True when something
     // used the key.
-    bool KeyDown(Word key, TShiftState shift);
+    // `repeat`: the key is held and the system repeats it.
+    bool KeyDown(Word key, TShiftState shift, bool repeat = false);
 
     // The control that has the keyboard focus while the form is active, and
     // gets it back when the form is activated again.

@@ -112,6 +112,7 @@ TEST(MainWindow, PopupCoversTheButtonAndRunsTheChoice) {
     // Space and Enter on the focused button pop the menu up as a click does.
     f.main().spdTvk.SetFocus();
     EXPECT_TRUE(f.main().KeyDown(32, 0));
+    EXPECT_TRUE(f.main().KeyDown(32, 0, true));  // held: no second popup
     EXPECT_TRUE(f.main().KeyDown(13, 0));
     EXPECT_EQ(f.rig().popups.size(), 5u);
 }

@@ -183,7 +183,8 @@ bool TWin32Application::PreTranslate(const MSG& msg) {
         ::SendMessageW(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     // A handler that failed has had the key, and its error was reported.
     bool handled = true;
-    app_->Dispatch([&] { handled = driver->Form()->KeyDown(key, shift); });
+    const bool repeat = (msg.lParam & (1L << 30)) != 0;  // the key was already down
+    app_->Dispatch([&] { handled = driver->Form()->KeyDown(key, shift, repeat); });
     return handled;
 }
 
