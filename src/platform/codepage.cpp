@@ -58,31 +58,18 @@ public:
     }
 
     bool FromUtf8(std::string_view s, std::string& ansi) const override {
+        const std::u16string units = Wtf8ToUtf16(s);
         ansi.clear();
-        ansi.reserve(s.size());
-        auto cont = [&s](std::size_t at) {
-            return at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80;
-        };
-        for (std::size_t i = 0; i < s.size();) {
-            const auto c = static_cast<unsigned char>(s[i]);
-            if (c < 0x80) {
-                ansi += s[i++];
+        ansi.reserve(units.size());
+        for (char16_t u : units) {
+            if (u < 0x80) {
+                ansi += static_cast<char>(u);
                 continue;
             }
-            // These code pages hold characters of two and three bytes only.
-            char32_t cp = 0;
-            if ((c & 0xE0) == 0xC0 && cont(i + 1)) {
-                cp = (c & 0x1Fu) << 6 | (s[i + 1] & 0x3Fu);
-                i += 2;
-            } else if ((c & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
-                cp = (c & 0x0Fu) << 12 | (s[i + 1] & 0x3Fu) << 6 | (s[i + 2] & 0x3Fu);
-                i += 3;
-            } else {
-                return false;
-            }
-            auto it = std::lower_bound(bytes_.begin(), bytes_.end(), cp,
-                                       [](const std::pair<char16_t, char>& e, char32_t v) { return e.first < v; });
-            if (it == bytes_.end() || it->first != cp) return false;
+            // A replaced or unpaired unit is in no table either.
+            auto it = std::lower_bound(bytes_.begin(), bytes_.end(), u,
+                                       [](const std::pair<char16_t, char>& e, char16_t v) { return e.first < v; });
+            if (it == bytes_.end() || it->first != u) return false;
             ansi += it->second;
         }
         return true;
