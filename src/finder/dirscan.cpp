@@ -132,7 +132,14 @@ TDirectoryScan::TDirectoryScan(const std::string& directory, const std::string& 
     // Without subdirectories there is one directory to read.
     if (!subdirs_) workers = 1;
     workers_.reserve(workers);
-    for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
+    try {
+        for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
+    } catch (...) {
+        // No destructor runs for a constructor that throws: the started
+        // workers must be joined here.
+        Stop();
+        throw;
+    }
 }
 
 TDirectoryScan::~TDirectoryScan() {

@@ -121,9 +121,9 @@ TFileMask::TFileMask(std::string_view mask) : every_(mask == "*" || mask == "*.*
     if (ascii_) {
         upper_.reserve(mask.size());
         for (char c : mask) upper_ += upperAscii(c);
-    } else {
-        folded_ = folded(mask);
     }
+    // Also for an ASCII mask: names need not be ASCII.
+    folded_ = folded(mask);
     if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*")
         cut_ = 2;
     else if (!mask.empty() && mask.back() == '.')
@@ -144,7 +144,7 @@ bool TFileMask::endMatches(std::string_view name) const {
 bool TFileMask::matches(std::string_view name) const {
     if (ascii_ && isAscii(name))
         return matchMask(name, std::string_view(upper_), cut_, [](char c) { return upperAscii(c); });
-    return matchMask(folded(name), ascii_ ? folded(upper_) : folded_, cut_, [](char32_t c) { return c; });
+    return matchMask(folded(name), folded_, cut_, [](char32_t c) { return c; });
 }
 
 bool MatchesFileMask(std::string_view name, std::string_view mask) {

@@ -90,11 +90,11 @@ private:
     bool matches(std::string_view name) const;
 
     bool every_;             // matches every name
-    bool ascii_;             // the mask is ASCII: upper_, else folded_
+    bool ascii_;             // the mask is ASCII, and upper_ holds it
     bool tail_ = false;      // "*" and then no wildcard: a name's end decides
     std::size_t cut_ = 0;    // what a closing ".*" or "." loses for a name without a dot
     std::string upper_;      // upper-cased
-    std::u32string folded_;  // upper-cased code points
+    std::u32string folded_;  // upper-cased code points (for names that are not ASCII)
 };
 
 // MS-DOS packed date and time, valid from 1980 to 2107.

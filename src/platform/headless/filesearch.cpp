@@ -77,6 +77,13 @@ std::uint64_t upperAscii8(std::uint64_t x) {
     return x - ((fromA & ~pastZ & ~x & 0x80 * ones) >> 2);
 }
 
+// Room for `more`, growing as push_back would: a reserve of the exact size
+// at every batch would copy everything each time.
+template <class Container>
+void reserveMore(Container& c, std::size_t more) {
+    if (c.size() + more > c.capacity()) c.reserve(std::max(c.size() + more, 2 * c.capacity()));
+}
+
 bool before(const timespec& a, const timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
@@ -107,8 +114,8 @@ std::shared_ptr<const Listing> readListing(const std::string& dir) {
         if (n == 0) break;
         // Bounds: the names are shorter than their records, which take 24
         // bytes at least.
-        names.reserve(names.size() + static_cast<std::size_t>(n));
-        entries.reserve(kDots + entries.size() + static_cast<std::size_t>(n) / 24);
+        reserveMore(names, static_cast<std::size_t>(n));
+        reserveMore(entries, kDots + static_cast<std::size_t>(n) / 24);
         if (entries.empty()) dots();
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
