@@ -47,7 +47,7 @@ private:
 std::unique_ptr<IFileFind> NativeFindFirst(const std::string& pattern) {
     WIN32_FIND_DATAW data{};
     // Basic information skips the short name, which nothing here shows.
-    HANDLE h = ::FindFirstFileExW(win32::LongPath(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+    HANDLE h = ::FindFirstFileExW(win32::LongPattern(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<Win32Find>(h, data);

@@ -33,14 +33,19 @@ std::wstring fullPathOf(const std::wstring& path) {
     return full.empty() ? path : full;
 }
 
+// The form the portable code knows: no extended-length prefix.
+std::wstring ordinaryPath(std::wstring path) {
+    if (startsWith(path, kLongUncPrefix)) return L"\\\\" + path.substr(kLongUncPrefix.size());
+    if (startsWith(path, kLongPrefix)) path.erase(0, kLongPrefix.size());
+    return path;
+}
+
 std::wstring shortName(const std::wstring& extended) {
     const DWORD n = ::GetShortPathNameW(extended.c_str(), nullptr, 0);
     if (n == 0) return {};
     std::wstring shortened(n, L'\0');
     shortened.resize(::GetShortPathNameW(extended.c_str(), shortened.data(), n));
-    if (startsWith(shortened, kLongUncPrefix)) return L"\\\\" + shortened.substr(kLongUncPrefix.size());
-    if (startsWith(shortened, kLongPrefix)) shortened.erase(0, kLongPrefix.size());
-    return shortened;
+    return ordinaryPath(std::move(shortened));
 }
 
 // What the shell and CreateProcess take: no extended-length paths, so a long
@@ -86,13 +91,37 @@ private:
 
 }  // namespace
 
-std::wstring LongPath(std::string_view utf8) {
-    std::wstring path = Widen(utf8);
-    if (startsWith(path, kLongPrefix) || startsWith(path, kDevicePrefix)) return path;
+namespace {
+
+bool extended(const std::wstring& path) {
+    return startsWith(path, kLongPrefix) || startsWith(path, kDevicePrefix);
+}
+
+// `path` as it goes to the API when `tail` is appended to it: as it is while
+// the whole stays short, else absolute and extended.
+std::wstring longForm(const std::wstring& path, std::size_t tail) {
+    if (extended(path)) return path;
     const std::wstring full = fullPathOf(path);
-    if (full.size() < kClassicLimit) return path.size() < kClassicLimit ? path : full;
+    if (full.size() + tail < kClassicLimit) return path.size() + tail < kClassicLimit ? path : full;
+    // A relative path under a current directory that is itself extended.
+    if (extended(full)) return full;
     if (startsWith(full, L"\\\\")) return std::wstring(kLongUncPrefix) + full.substr(2);
     return std::wstring(kLongPrefix) + full;
+}
+
+}  // namespace
+
+std::wstring LongPath(std::string_view utf8) {
+    return longForm(Widen(utf8), 0);
+}
+
+std::wstring LongPattern(std::string_view pattern) {
+    // Only the directory is made absolute, which would drop a mask's
+    // closing "." ("*." is the names without an extension).
+    const std::size_t slash = pattern.find_last_of("\\/");
+    if (slash == std::string_view::npos) return Widen(pattern);
+    const std::wstring mask = Widen(pattern.substr(slash + 1));
+    return longForm(Widen(pattern.substr(0, slash + 1)), mask.size()) + mask;
 }
 
 namespace {
@@ -231,12 +260,7 @@ std::string TWin32OS::GetCurrentDir() {
     std::wstring dir(n, L'\0');
     n = ::GetCurrentDirectoryW(n, dir.data());
     dir.resize(n < dir.size() ? n : 0);
-    // The portable code knows paths only in their ordinary form.
-    if (startsWith(dir, kLongUncPrefix))
-        dir = L"\\\\" + dir.substr(kLongUncPrefix.size());
-    else if (startsWith(dir, kLongPrefix))
-        dir.erase(0, kLongPrefix.size());
-    return Narrow(dir);
+    return Narrow(ordinaryPath(std::move(dir)));
 }
 
 bool TWin32OS::SetCurrentDir(const std::string& dir) {

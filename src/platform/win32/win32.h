@@ -31,6 +31,9 @@ std::string Narrow(std::wstring_view utf16);
 // enough for the classic limit, else absolute with the extended-length
 // prefix ("\\?\C:\...", "\\?\UNC\server\...").
 std::wstring LongPath(std::string_view utf8);
+// The same for a search pattern: the mask after the last separator is kept
+// as typed.
+std::wstring LongPattern(std::string_view pattern);
 
 // One owner per handle: move-only, no conversion that could let a copy free
 // it twice. Traits give the handle type, its empty value and its release.
