@@ -46,7 +46,20 @@ dpi_prefix() {
 }
 
 # The Windows form of a Linux path.
-winpath() { winepath -w "$1" 2>/dev/null; }
+# Wine's name for a Unix path. A client that meets the Wine server while it
+# shuts down can fail with no output: asked again before giving up.
+winpath() {
+    local out
+    for _ in 1 2 3 4 5; do
+        if out="$(winepath -w "$1" 2>/dev/null)" && [ -n "$out" ]; then
+            printf '%s\n' "$out"
+            return 0
+        fi
+        sleep 1
+    done
+    echo "winpath: no Windows name for $1" >&2
+    return 1
+}
 
 # Starts Xvfb on a display that is free (Xvfb picks it) and exports DISPLAY;
 # the screen is 1024x768 unless $1 gives another size.
